@@ -1,0 +1,82 @@
+#include "payload/expansion.h"
+
+#include <windows.h>
+
+#include "payload/szdd.h"
+#include "shell/install_state.h"
+
+namespace {
+
+int ExpandSource = -1;
+FILE* ExpandedFile;
+unsigned ExpandRemaining;
+
+void CloseExpansionFiles() {
+  LzClose(ExpandSource);
+  ExpandSource = -1;
+  if (ExpandedFile) fclose(ExpandedFile);
+  ExpandedFile = nullptr;
+}
+
+}  // namespace
+
+int BeginExpansion() {
+  ExpandSource = -1;
+  ExpandedFile = nullptr;
+  if (!FormatBounded(InstallState.ExpandedPayloadPath, PathCapacity, "%s%s", InstallState.TargetFolder, "temp.uni")) {
+    InstallState.FailureCode = FailureExpandedCreate;
+    return 0;
+  }
+  int source = LzOpenFile(InstallState.StagedPayloadPath);
+  if (source < 0) {
+    InstallState.FailureCode = FailureLzOpen;
+    return 0;
+  }
+  ExpandedFile = fopen(InstallState.ExpandedPayloadPath, "wb");
+  if (!ExpandedFile) {
+    LzClose(source);
+    InstallState.FailureCode = FailureExpandedCreate;
+    return 0;
+  }
+  ExpandSource = source;
+  InstallState.ExpandedPayloadPresent = 1;
+  InstallState.ExpandedSize = (unsigned)LzSeek(ExpandSource, 0, LzSeekEnd);
+  ExpandRemaining = InstallState.ExpandedSize;
+  LzSeek(ExpandSource, 0, LzSeekStart);
+  return 1;
+}
+
+int ExpandSlice(int tick) {
+  if (ExpandSource < 0) return 1;  // expansion did not begin, or has ended
+  unsigned slice = tick == 60 ? ExpandRemaining : InstallState.ExpandedSize / 40;
+  unsigned left = slice;
+  do {
+    unsigned chunk = left < (unsigned)CopyBufferSize ? left : (unsigned)CopyBufferSize;
+    if (LzRead(ExpandSource, InstallState.CopyBuffer, (int)chunk) != (int)chunk) {
+      CloseExpansionFiles();
+      InstallState.FailureCode = FailureLzRead;
+      return 0;
+    }
+    // A short write (a full disk) would leave an incomplete archive.
+    if (fwrite(InstallState.CopyBuffer, 1, chunk, ExpandedFile) != chunk) {
+      CloseExpansionFiles();
+      InstallState.FailureCode = FailureExpandedCreate;
+      return 0;
+    }
+    left -= chunk;
+  } while (left > 0);
+  ExpandRemaining -= slice;
+  if (tick < 60) return 1;
+
+  LzClose(ExpandSource);
+  ExpandSource = -1;
+  int closed = fclose(ExpandedFile) == 0;
+  ExpandedFile = nullptr;
+  if (!closed) {
+    InstallState.FailureCode = FailureExpandedCreate;
+    return 0;
+  }
+  if (!DeleteFileA(InstallState.StagedPayloadPath)) return 0;
+  InstallState.StagedPayloadPresent = 0;
+  return 1;
+}

@@ -1,0 +1,131 @@
+#include "payload/extraction.h"
+
+#include <windows.h>
+#include <string.h>
+
+#include "payload/resource_archive.h"
+#include "shell/install_state.h"
+#include "system/install_log.h"
+
+namespace {
+
+ArchiveReader* ExtractReader;
+unsigned DataTotal;
+unsigned DataRemaining;
+int EntryIndex;
+char EntryName[PathCapacity];
+unsigned EntryRemaining;
+char EntryPath[PathCapacity];
+FILE* EntryFile;
+
+// Ends the extraction after a failure, letting go of what is open.
+int FailExtraction(int code) {
+  if (EntryFile) fclose(EntryFile);
+  EntryFile = nullptr;
+  EntryName[0] = 0;
+  CloseArchive();
+  ExtractReader = nullptr;
+  InstallState.FailureCode = code;
+  return 0;
+}
+
+// Opens the entry at EntryIndex: its output file, and its NC record.
+int OpenNextEntry() {
+  CopyBounded(EntryName, sizeof EntryName, ExtractReader->Directory[EntryIndex].Name);
+  fseek(ExtractReader->ArchiveFile, (long)FindEntryOffset(ExtractReader, EntryName), SEEK_SET);
+  EntryRemaining = FindEntrySize(ExtractReader, EntryName);
+  if (!FormatBounded(EntryPath, sizeof EntryPath, "%s%s", InstallState.TargetFolder, EntryName))
+    return FailExtraction(FailureEntryCreate);
+  EntryFile = fopen(EntryPath, "wb");
+  if (!EntryFile) {
+    if (!CreateEntryFolders(EntryPath)) return FailExtraction(FailureEntryFolder);
+    EntryFile = fopen(EntryPath, "wb");
+    if (!EntryFile) return FailExtraction(FailureEntryCreate);
+  }
+  AppendLogRecord("NC", EntryName);
+  return 1;
+}
+
+}  // namespace
+
+int BeginExtraction() {
+  ExtractReader = nullptr;
+  EntryFile = nullptr;
+  EntryName[0] = 0;
+  ArchiveReader* reader = OpenArchive(InstallState.ExpandedPayloadPath);
+  if (!reader) {
+    InstallState.FailureCode = FailureArchiveOpen;
+    return 0;
+  }
+  // An archive outside the format's rules (sizes that do not add up, a directory
+  // larger than the file, unsafe or duplicate names) is refused before anything is written.
+  if (!ArchiveIsWellFormed(reader, InstallState.ExpandedSize)) {
+    CloseArchive();
+    InstallState.FailureCode = FailureArchiveOpen;
+    return 0;
+  }
+  ExtractReader = reader;
+  EntryIndex = 0;
+  DataTotal = InstallState.ExpandedSize - ArchiveHeaderSize - ArchiveEntrySize * reader->EntryCount;
+  DataRemaining = DataTotal;
+  return 1;
+}
+
+int ExtractSlice(int tick) {
+  if (!ExtractReader) return 1;  // extraction did not begin, or has ended
+  unsigned budget = tick == 95 ? DataRemaining : DataTotal / 34;
+  do {
+    if (EntryName[0] == 0) {
+      if ((unsigned)EntryIndex >= ExtractReader->EntryCount) break;
+      if (!OpenNextEntry()) return 0;
+    }
+    do {
+      unsigned chunk = CopyBufferSize;
+      if (EntryRemaining < chunk) chunk = EntryRemaining;
+      if (budget < chunk) chunk = budget;
+      if (fread(InstallState.CopyBuffer, 1, chunk, ExtractReader->ArchiveFile) != chunk)
+        return FailExtraction(FailureArchiveOpen);
+      if (fwrite(InstallState.CopyBuffer, 1, chunk, EntryFile) != chunk) return FailExtraction(FailureEntryCreate);
+      EntryRemaining -= chunk;
+      budget -= chunk;
+      DataRemaining -= chunk;
+    } while (budget > 0 && EntryRemaining > 0);
+    if (EntryRemaining == 0) {
+      int closed = fclose(EntryFile) == 0;
+      EntryFile = nullptr;
+      EntryName[0] = 0;
+      ++EntryIndex;
+      if (!closed) return FailExtraction(FailureEntryCreate);
+    }
+    // The last tick also creates the empty entries that follow the last data byte.
+  } while (budget > 0 || (tick == 95 && (unsigned)EntryIndex < ExtractReader->EntryCount));
+  if (tick < 95) return 1;
+
+  CloseArchive();
+  ExtractReader = nullptr;
+  if (!DeleteFileA(InstallState.ExpandedPayloadPath)) return 0;
+  InstallState.ExpandedPayloadPresent = 0;
+  return 1;
+}
+
+int CreateEntryFolders(const char* path) {
+  char work[PathCapacity];
+  if (!CopyBounded(work, sizeof work, path)) return 0;
+  char lastCreated[PathCapacity] = "";
+  size_t length = strlen(work);
+  for (size_t i = 3; i < length; ++i) {
+    if (work[i] != '\\') continue;
+    work[i] = 0;
+    if (!SetCurrentDirectoryA(work)) {
+      if (!CreateDirectoryA(work, nullptr)) {
+        MessageBoxA(nullptr, "Der von Ihnen angegebene Pfad konnte nicht angelegt werden.", "Fehler", MB_OK);
+        if (lastCreated[0]) AppendLogRecord("SD", lastCreated);
+        return 0;
+      }
+      CopyBounded(lastCreated, sizeof lastCreated, work);
+    }
+    work[i] = '\\';
+  }
+  if (lastCreated[0]) AppendLogRecord("SD", lastCreated);
+  return 1;
+}

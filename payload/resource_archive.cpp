@@ -1,0 +1,133 @@
+#include "payload/resource_archive.h"
+
+#include <stdint.h>
+#include <stdlib.h>
+#include <string.h>
+
+const unsigned char ArchiveMagic[ArchiveMagicSize] = {
+    'G', 'l', 'i', 'm', 'm', 'e', 'r', 's', 't', 'a', 'v', 'e', 'n', ' ',
+    'R', 'e', 's', 'F', 'i', 'l', 'e', 0x1A, 0x00};
+
+namespace {
+
+ArchiveReader* CurrentArchive;
+
+unsigned ReadLittleEndian(const unsigned char* p) {
+  return p[0] | (p[1] << 8) | (p[2] << 16) | ((unsigned)p[3] << 24);
+}
+
+// Compares two names that may lack their 00 byte within the 128-byte field.
+int NameFieldEquals(const char* field, const char* name) {
+  for (int i = 0; i < ArchiveNameCapacity; ++i) {
+    char a = field[i], b = name[i];
+    if (a >= 'A' && a <= 'Z') a = (char)(a - 'A' + 'a');
+    if (b >= 'A' && b <= 'Z') b = (char)(b - 'A' + 'a');
+    if (a != b) return 0;
+    if (a == 0) return 1;
+  }
+  return 0;  // an unterminated field equals no name
+}
+
+const ArchiveEntry* FindEntry(const ArchiveReader* reader, const char* name) {
+  for (unsigned i = 0; i < reader->EntryCount; ++i)
+    if (NameFieldEquals(reader->Directory[i].Name, name)) return &reader->Directory[i];
+  return nullptr;
+}
+
+}  // namespace
+
+ArchiveReader* OpenArchive(const char* path) {
+  ArchiveReader* reader = (ArchiveReader*)malloc(sizeof(ArchiveReader));
+  if (!reader) return nullptr;
+  reader->ArchiveFile = fopen(path, "rb");
+  if (!reader->ArchiveFile) {
+    free(reader);
+    return nullptr;
+  }
+  unsigned char header[ArchiveHeaderSize];
+  unsigned count = 0;
+  int ok = fread(header, 1, sizeof header, reader->ArchiveFile) == sizeof header &&
+           memcmp(header, "Glimmer", 7) == 0;
+  if (ok) {
+    count = ReadLittleEndian(header + ArchiveMagicSize);
+    ok = count <= UINT32_MAX / ArchiveEntrySize;
+  }
+  // Each directory record is read field by field, so the layout in memory is ours.
+  ArchiveEntry* directory = nullptr;
+  if (ok) {
+    directory = (ArchiveEntry*)malloc(count ? (size_t)count * sizeof(ArchiveEntry) : 1);
+    ok = directory != nullptr;
+  }
+  for (unsigned i = 0; ok && i < count; ++i) {
+    unsigned char record[ArchiveEntrySize];
+    ok = fread(record, 1, sizeof record, reader->ArchiveFile) == sizeof record;
+    if (ok) {
+      memcpy(directory[i].Name, record, ArchiveNameCapacity);
+      directory[i].Offset = ReadLittleEndian(record + 128);
+      directory[i].Size = ReadLittleEndian(record + 132);
+    }
+  }
+  if (!ok) {
+    free(directory);
+    fclose(reader->ArchiveFile);
+    free(reader);
+    return nullptr;
+  }
+  reader->EntryCount = count;
+  reader->Directory = directory;
+  CurrentArchive = reader;
+  return reader;
+}
+
+unsigned FindEntryOffset(const ArchiveReader* reader, const char* name) {
+  const ArchiveEntry* entry = FindEntry(reader, name);
+  return entry ? entry->Offset : 0;
+}
+
+unsigned FindEntrySize(const ArchiveReader* reader, const char* name) {
+  const ArchiveEntry* entry = FindEntry(reader, name);
+  return entry ? entry->Size : 0;
+}
+
+void CloseArchive() {
+  if (!CurrentArchive) return;
+  fclose(CurrentArchive->ArchiveFile);
+  free(CurrentArchive->Directory);
+  free(CurrentArchive);
+  CurrentArchive = nullptr;
+}
+
+int ArchiveNamesEqual(const char* a, const char* b) {
+  return NameFieldEquals(a, b);
+}
+
+int ArchiveNameIsSafe(const char* name) {
+  size_t length = strnlen(name, ArchiveNameCapacity);
+  if (length == 0 || length >= ArchiveNameCapacity) return 0;
+  size_t levelStart = 0;
+  for (size_t i = 0; i <= length; ++i) {
+    unsigned char c = (unsigned char)name[i];
+    if (c == '\\' || c == 0) {
+      size_t levelLength = i - levelStart;
+      if (levelLength == 0) return 0;  // leading, trailing or doubled backslash
+      if (name[levelStart] == '.' && (levelLength == 1 || (levelLength == 2 && name[levelStart + 1] == '.')))
+        return 0;
+      levelStart = i + 1;
+      continue;
+    }
+    if (c < 0x20 || strchr(":/*?\"<>|", c)) return 0;
+  }
+  return 1;
+}
+
+int ArchiveIsWellFormed(const ArchiveReader* reader, unsigned fileSize) {
+  unsigned long long next = ArchiveHeaderSize + (unsigned long long)ArchiveEntrySize * reader->EntryCount;
+  for (unsigned i = 0; i < reader->EntryCount; ++i) {
+    const ArchiveEntry* entry = &reader->Directory[i];
+    if (!ArchiveNameIsSafe(entry->Name) || entry->Offset != next) return 0;
+    for (unsigned j = 0; j < i; ++j)
+      if (ArchiveNamesEqual(reader->Directory[j].Name, entry->Name)) return 0;
+    next += entry->Size;
+  }
+  return next == fileSize;
+}

@@ -1,0 +1,42 @@
+// The payload archive: a flat container of named files with its directory in front,
+// and the reader the extraction opens it with. Portable: no Windows header.
+#pragma once
+#include <stdio.h>
+
+enum {
+  ArchiveMagicSize = 23,
+  ArchiveHeaderSize = 27,      // magic and entry count
+  ArchiveEntrySize = 136,
+  ArchiveNameCapacity = 128,   // at most 127 characters and the 00 byte
+};
+extern const unsigned char ArchiveMagic[ArchiveMagicSize];
+
+struct ArchiveEntry {
+  char Name[ArchiveNameCapacity];
+  unsigned Offset;
+  unsigned Size;
+};
+
+struct ArchiveReader {
+  FILE* ArchiveFile;
+  unsigned EntryCount;
+  ArchiveEntry* Directory;
+};
+
+// Opens an archive; none when the file cannot be opened or read, is no archive, its
+// directory does not fit in 32 bits, or memory runs out. Leaves the file at the data area.
+ArchiveReader* OpenArchive(const char* path);
+// The offset / size of the first entry named `name`, letter case ignored; 0 when absent.
+unsigned FindEntryOffset(const ArchiveReader* reader, const char* name);
+unsigned FindEntrySize(const ArchiveReader* reader, const char* name);
+// Closes the archive of the last successful open.
+void CloseArchive();
+
+// 1 when the archive obeys the format's rules for `fileSize` bytes: names present,
+// terminated, safe and unique; data contiguous in directory order, filling the data area.
+int ArchiveIsWellFormed(const ArchiveReader* reader, unsigned fileSize);
+// 1 when an entry name stays inside the target folder: not empty, relative, no drive,
+// no "." or ".." level, no empty level, only characters a Windows file name may hold.
+int ArchiveNameIsSafe(const char* name);
+// Letter case ignored for A-Z only, as archive lookups compare.
+int ArchiveNamesEqual(const char* a, const char* b);

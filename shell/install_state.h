@@ -1,0 +1,86 @@
+// The one process-wide installer state, its value tables, and the frame of a run:
+// start-up, the wizard loop and the final outcome.
+#pragma once
+#include <windows.h>
+#include <stdio.h>
+
+enum {
+  FolderCapacity = 300,
+  PathCapacity = 500,
+  CopyBufferSize = 10000,
+  CreatedDirCapacity = 120,
+};
+
+enum FailureCodeValue {
+  FailureNone = 0,
+  FailureComInit = 1,
+  FailurePayloadMissing = 2,
+  FailurePayloadEmpty = 3,
+  FailureVersionKey = 4,
+  FailureTargetLevel = 5,
+  FailureLogCreate = 6,
+  FailureStageResourceMissing = 7,
+  FailureStageResourceLoad = 8,
+  FailureStageResourceEmpty = 9,
+  FailureStagedCreate = 10,
+  FailureLzOpen = 11,
+  FailureExpandedCreate = 12,
+  FailureLzRead = 13,
+  FailureArchiveOpen = 14,
+  FailureEntryFolder = 15,
+  FailureEntryCreate = 16,
+  FailureCancelled = 17,
+  FailureWindowsFolder = 18,
+};
+
+enum WizardPageValue {
+  PageWelcome = 1,
+  PageTargetFolder = 2,
+  PageConfirmation = 3,
+  PageProgress = 4,
+  PageFinished = 5,
+};
+
+enum PlatformKindValue {
+  PlatformProgramManager = 0,
+  PlatformWindows9x = 1,
+  PlatformNt = 2,
+};
+
+struct InstallStateRecord {
+  int FailureCode;
+  int WizardPage;
+  unsigned char PlatformKind;
+  unsigned PayloadSize;
+  char TargetFolder[FolderCapacity];
+  char WindowsFolder[FolderCapacity];
+  HINSTANCE InstanceHandle;
+  FILE* LogFile;
+  char LogPath[PathCapacity];
+  int LogOpened;
+  char StagedPayloadPath[PathCapacity];
+  int StagedPayloadPresent;
+  char ExpandedPayloadPath[PathCapacity];
+  int ExpandedPayloadPresent;
+  unsigned ExpandedSize;
+  int CreatedDirFlags[CreatedDirCapacity];
+  unsigned char CopyBuffer[CopyBufferSize];
+  char ScratchPath[PathCapacity];
+  int PendingLogLines;
+};
+
+extern InstallStateRecord InstallState;
+
+// Start-up: platform, payload, Windows folder, default target. 1 when ready.
+int InitInstallState();
+// Platform kind for a Windows version (GetVersionExA's major version and platform id).
+unsigned char PlatformKindFor(DWORD majorVersion, DWORD platformId);
+// Default TargetFolder from a "ProgramFilesDir" text; 0 when it would not fit.
+int FormDefaultTargetFolder(const char* programFilesDir);
+void RunWizard(HWND backdrop);
+void FinishInstallation(HWND backdrop);
+
+// Copies text into a fixed buffer only when it fits whole; 1 when copied.
+int CopyBounded(char* destination, size_t capacity, const char* text);
+// Formats into a fixed buffer only when the result fits whole; 1 when it fits.
+int FormatBounded(char* destination, size_t capacity, const char* format, ...);

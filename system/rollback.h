@@ -1,0 +1,13 @@
+// Undoing an installation from its log, last record first.
+#pragma once
+
+int RollBackInstallation();
+int ResetScreenSaver();
+int RemoveIniEntry(const char* argument);
+
+// Undoes the records of the open LogFile from line PendingLogLines back to the first.
+// Gives 1 when the first line was reached, 0 on an early stop; levelCount receives the
+// ID record's level count, its flags go to CreatedDirFlags.
+int UndoLogRecords(int* levelCount);
+// Removes the levels of TargetFolder that CreatedDirFlags marks as created, deepest first.
+void RemoveCreatedLevels(int levelCount);

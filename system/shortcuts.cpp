@@ -1,0 +1,140 @@
+#include "system/shortcuts.h"
+
+#include <windows.h>
+#include <ddeml.h>
+#include <shlobj.h>
+#include <string.h>
+
+#include "shell/install_state.h"
+#include "system/install_log.h"
+
+namespace {
+
+enum { ProgramsCapacity = 260, ProgramFolderCapacity = 200, LinkPathCapacity = 1000, CommandCapacity = 260 };
+
+const char ShellFoldersKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+const char ProductName[] = "Frelby";
+const char GameLinkName[] = "Frelby";
+const char UninstallLinkName[] = "Frelby deinstallieren";
+
+HDDEDATA CALLBACK ProgmanDdeCallback(UINT, UINT, HCONV, HSZ, HSZ, HDDEDATA, ULONG_PTR, ULONG_PTR) {
+  return nullptr;
+}
+
+// The shortcut's working folder: the target path up to and with its last backslash.
+void WorkingFolderOf(const char* targetPath, char* folder) {
+  CopyBounded(folder, PathCapacity, targetPath);
+  size_t length = strlen(folder);
+  if (length > 0) folder[--length] = 0;
+  while (length > 0 && folder[length - 1] != '\\') folder[--length] = 0;
+}
+
+int SetTargetFile(const char* fileName) {
+  return FormatBounded(InstallState.ScratchPath, PathCapacity, "%s%s", InstallState.TargetFolder, fileName);
+}
+
+}  // namespace
+
+int ReadProgramsFolder(char* programs) {
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, ShellFoldersKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return 0;
+  DWORD size = ProgramsCapacity - 1, type = 0;
+  LONG read = RegQueryValueExA(key, "Programs", nullptr, &type, (BYTE*)programs, &size);
+  RegCloseKey(key);
+  if (read != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) return 0;
+  programs[size < ProgramsCapacity ? size : ProgramsCapacity - 1] = 0;
+  return 1;
+}
+
+int CreateProgramFolder(const char* name) {
+  char programs[ProgramsCapacity];
+  char folder[ProgramFolderCapacity];
+  if (!ReadProgramsFolder(programs)) return 0;
+  if (!FormatBounded(folder, sizeof folder, "%s\\%s", programs, name)) return 0;
+  CreateDirectoryA(folder, nullptr);
+  AppendLogRecord("CI", folder);
+  return 1;
+}
+
+int CreateShellLink(const char* linkSubPath, const char* targetPath) {
+  char programs[ProgramsCapacity];
+  char linkPath[LinkPathCapacity];
+  WCHAR widePath[MAX_PATH];
+  if (!ReadProgramsFolder(programs)) return 0;
+  // A path that does not fit the wide buffer is refused before anything is made.
+  if (!FormatBounded(linkPath, sizeof linkPath, "%s\\%s.lnk", programs, linkSubPath) || strlen(linkPath) >= MAX_PATH)
+    return 0;
+  if (!MultiByteToWideChar(CP_ACP, 0, linkPath, -1, widePath, MAX_PATH)) return 0;
+
+  IShellLinkA* link = nullptr;
+  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, (void**)&link)))
+    return 0;
+  IPersistFile* file = nullptr;
+  if (FAILED(link->QueryInterface(IID_IPersistFile, (void**)&file))) {
+    link->Release();
+    return 0;
+  }
+  char workingFolder[PathCapacity];
+  WorkingFolderOf(targetPath, workingFolder);
+  link->SetPath(targetPath);
+  link->SetWorkingDirectory(workingFolder);
+  file->Save(widePath, FALSE);
+  file->Release();
+  link->Release();
+  AppendLogRecord("CL", linkPath);
+  return 1;
+}
+
+int SendProgmanCommand(const char* command) {
+  int result = 0;
+  DWORD instance = 0;
+  if (DdeInitializeA(&instance, ProgmanDdeCallback, APPCMD_CLIENTONLY, 0) != DMLERR_NO_ERROR) return 0;
+  HSZ service = DdeCreateStringHandleA(instance, "PROGMAN", CP_WINANSI);
+  HCONV conversation = DdeConnect(instance, service, service, nullptr);
+  if (conversation) {
+    if (DdeClientTransaction((BYTE*)command, lstrlenA(command) + 1, conversation, nullptr, CF_TEXT, XTYP_EXECUTE,
+                             1000, nullptr))
+      result = 1;
+    DdeDisconnect(conversation);
+  }
+  DdeFreeStringHandle(instance, service);
+  DdeUninitialize(instance);
+  return result;
+}
+
+int CreateProgmanGroup(const char* name) {
+  char command[CommandCapacity];
+  if (!FormatBounded(command, sizeof command, "[CreateGroup(\x1C%s\x1C)]", name)) return 0;
+  return SendProgmanCommand(command);
+}
+
+int DeleteProgmanGroup(const char* name) {
+  char command[CommandCapacity];
+  if (!FormatBounded(command, sizeof command, "[DeleteGroup(\x1C%s\x1C)]", name)) return 0;
+  return SendProgmanCommand(command);
+}
+
+int AddProgmanItem(const char* groupName, const char* commandLine, const char* itemName) {
+  char command[CommandCapacity];
+  if (FormatBounded(command, sizeof command, "[ShowGroup(\x1C%s\x1C,1)]", groupName)) SendProgmanCommand(command);
+  if (!FormatBounded(command, sizeof command, "[AddItem(\x1C%s\x1C,\x1C%s\x1C)]", commandLine, itemName)) return 0;
+  return SendProgmanCommand(command);
+}
+
+int CreateShortcuts() {
+  if (InstallState.PlatformKind == PlatformWindows9x || InstallState.PlatformKind == PlatformNt) {
+    if (!CreateProgramFolder(ProductName)) return 0;
+    char subPath[LinkPathCapacity];
+    FormatBounded(subPath, sizeof subPath, "%s\\%s", ProductName, GameLinkName);
+    if (!SetTargetFile("frelby.exe") || !CreateShellLink(subPath, InstallState.ScratchPath)) return 0;
+    FormatBounded(subPath, sizeof subPath, "%s\\%s", ProductName, UninstallLinkName);
+    if (!SetTargetFile("uninst.exe") || !CreateShellLink(subPath, InstallState.ScratchPath)) return 0;
+    return 1;
+  }
+  DeleteProgmanGroup(ProductName);
+  CreateProgmanGroup(ProductName);
+  if (SetTargetFile("frelby.exe")) AddProgmanItem(ProductName, InstallState.ScratchPath, GameLinkName);
+  if (SetTargetFile("uninst.exe")) AddProgmanItem(ProductName, InstallState.ScratchPath, UninstallLinkName);
+  AppendLogRecord("PG", ProductName);
+  return 1;
+}

@@ -1,0 +1,40 @@
+// In-process GUI driver: acts as the user of the real dialogs. A CBT hook sees every
+// page and message box become active; a thread timer, which the modal loops dispatch,
+// hands each such window once to the test's handler, which presses buttons or types.
+#pragma once
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+enum class WindowKind { Welcome, TargetFolder, Confirmation, Progress, MessageBox, FolderBrowser, Other };
+
+typedef std::function<void(HWND window, WindowKind kind)> DriverHandler;
+
+void StartDriver(DriverHandler handler);
+void StopDriver();
+
+// "caption: text" of every message box shown while the driver ran, in order.
+const std::vector<std::string>& DriverMessages();
+// Every text the progress page set on its percentage label, in order.
+const std::vector<std::string>& DriverProgressTexts();
+// Kinds of the windows handed to the handler, in order.
+const std::vector<WindowKind>& DriverWindows();
+
+void PressButton(HWND window, int id);
+// Presses after the given time; meanwhile the modal loops keep running.
+void PressButtonLater(HWND window, int id, DWORD milliseconds);
+std::string ControlText(HWND window, int id);
+bool ControlEnabled(HWND window, int id);
+// Replaces the edit box text as typing would: EN_CHANGE reaches the page.
+void TypeText(HWND window, int id, const std::string& text);
+
+// A handler that walks the wizard: on each kind, presses the button the script names
+// (0: leave the window alone); message boxes are confirmed with OK.
+struct WizardScript {
+  int Welcome = IDOK;
+  int TargetFolder = IDOK;
+  int Confirmation = IDOK;
+};
+DriverHandler ScriptedUser(const WizardScript& script);

@@ -1,0 +1,150 @@
+// The install log's format on disk, its backward reading and the cutting of lines.
+#include <gtest/gtest.h>
+
+#include "shell/install_state.h"
+#include "support/test_support.h"
+#include "system/install_log.h"
+
+namespace {
+
+std::string Cut(const char* line, std::string* code = nullptr) {
+  char c[3], argument[LogLineCapacity];
+  CutLogLine(line, c, argument);
+  if (code) *code = c;
+  return argument;
+}
+
+class InstallLogTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetInstallState();
+    folder = ScratchFolder("install-log");
+  }
+  // Opens a log holding `bytes` for reading, as the rollback does.
+  void OpenForReading(const std::string& bytes) {
+    WriteText(folder + "deinst.log", bytes);
+    InstallState.LogFile = fopen((folder + "deinst.log").c_str(), "rt");
+    ASSERT_NE(InstallState.LogFile, nullptr);
+    InstallState.PendingLogLines = CountLogLines(InstallState.LogFile);
+  }
+  void TearDown() override {
+    if (InstallState.LogFile) fclose(InstallState.LogFile);
+  }
+  std::string folder;
+};
+
+TEST_F(InstallLogTest, RecordsAreWrittenInTextModeWithCrLf) {
+  InstallState.LogFile = fopen((folder + "deinst.log").c_str(), "wt");
+  int flags[2] = {0, 1};
+  AppendLevelRecord(flags, 2);
+  AppendLogRecord("NC", "resource\\a.anx");
+  AppendLogRecord("CL", "P\\Frelby\\Frelby deinstallieren.lnk");
+  AppendLevelRecord(flags, 0);
+  fclose(InstallState.LogFile);
+  InstallState.LogFile = nullptr;
+  EXPECT_EQ(ReadText(folder + "deinst.log"),
+            "ID 2 0 1\r\nNC resource\\a.anx\r\nCL P\\Frelby\\Frelby deinstallieren.lnk\r\nID 0\r\n");
+}
+
+TEST_F(InstallLogTest, NoRecordIsWrittenWithoutAnOpenLog) {
+  AppendLogRecord("NC", "frelby.exe");
+  AppendLevelRecord(nullptr, 0);
+  EXPECT_FALSE(FileExists(folder + "deinst.log"));
+}
+
+TEST_F(InstallLogTest, ReadsLinesFromTheLastToTheFirst) {
+  OpenForReading("ID 1 1\r\nNC a\r\nNC b\r\nXX other\r\nPN Frelby\r\n");
+  ASSERT_EQ(InstallState.PendingLogLines, 5);
+  InstallState.PendingLogLines = 3;
+  char line[LogLineCapacity];
+  ASSERT_TRUE(ReadPendingLogLine(line));
+  EXPECT_STREQ(line, "NC b\n");
+  EXPECT_EQ(InstallState.PendingLogLines, 2);
+  ASSERT_TRUE(ReadPendingLogLine(line));
+  EXPECT_STREQ(line, "NC a\n");
+  ASSERT_TRUE(ReadPendingLogLine(line));
+  EXPECT_STREQ(line, "ID 1 1\n");
+  EXPECT_EQ(InstallState.PendingLogLines, 0);
+  EXPECT_FALSE(ReadPendingLogLine(line));
+}
+
+TEST_F(InstallLogTest, LastLineWithoutLineEndIsCountedAndLosesItsLastCharacter) {
+  OpenForReading("ID 0\r\nNC frelby.exe");
+  ASSERT_EQ(InstallState.PendingLogLines, 2);
+  char line[LogLineCapacity];
+  ASSERT_TRUE(ReadPendingLogLine(line));
+  EXPECT_EQ(Cut(line), "frelby.ex");
+}
+
+TEST_F(InstallLogTest, EmptyFileHasNoLines) {
+  OpenForReading("");
+  EXPECT_EQ(InstallState.PendingLogLines, 0);
+  char line[LogLineCapacity];
+  EXPECT_FALSE(ReadPendingLogLine(line));
+}
+
+TEST_F(InstallLogTest, LineOver499CharactersIsReadInPieces) {
+  std::string longLine = "NC " + std::string(600, 'x');
+  OpenForReading("ID 0\r\n" + longLine + "\r\n");
+  ASSERT_EQ(InstallState.PendingLogLines, 3);
+  char line[LogLineCapacity];
+  ASSERT_TRUE(ReadPendingLogLine(line));
+  EXPECT_EQ(std::string(line), std::string(104, 'x') + "\n");
+  ASSERT_TRUE(ReadPendingLogLine(line));
+  EXPECT_EQ(std::string(line), "NC " + std::string(496, 'x'));
+}
+
+TEST(CutLogLine, TakesTheCodeAndTheArgumentWithoutTheLineEnd) {
+  std::string code;
+  EXPECT_EQ(Cut("RK FrelbyKey\n", &code), "FrelbyKey");
+  EXPECT_EQ(code, "RK");
+  EXPECT_EQ(Cut("SD C:\\Programme\\Frelby\\resource\n", &code), "C:\\Programme\\Frelby\\resource");
+  EXPECT_EQ(Cut("CL P\\Frelby\\Frelby deinstallieren.lnk\n"), "P\\Frelby\\Frelby deinstallieren.lnk");
+}
+
+TEST(CutLogLine, ShortLinesKeepWhatFollowsTheBlank) {
+  std::string code;
+  EXPECT_EQ(Cut("ID 0\n", &code), "0");
+  EXPECT_EQ(code, "ID");
+  EXPECT_EQ(Cut("ID 0"), "0");
+  EXPECT_EQ(Cut("ID\n", &code), "");
+  EXPECT_EQ(code, "ID");
+  EXPECT_EQ(Cut("\n", &code), "");
+  EXPECT_EQ(Cut("", &code), "");
+  EXPECT_EQ(code, "");
+}
+
+TEST(DecodeLevelRecord, GivesTheCountAndTheFlagsInOrder) {
+  int flags[CreatedDirCapacity] = {};
+  int stored = 0;
+  EXPECT_EQ(DecodeLevelRecord("2 0 1", flags, CreatedDirCapacity, &stored), 2);
+  ASSERT_EQ(stored, 2);
+  EXPECT_EQ(flags[0], 0);
+  EXPECT_EQ(flags[1], 1);
+  EXPECT_EQ(DecodeLevelRecord("0", flags, CreatedDirCapacity, &stored), 0);
+  EXPECT_EQ(stored, 0);
+  EXPECT_EQ(DecodeLevelRecord("", flags, CreatedDirCapacity, &stored), 0);
+  EXPECT_EQ(stored, 0);
+}
+
+TEST(DecodeLevelRecord, TwoBlanksInARowGiveAnExtraZeroFlag) {
+  int flags[CreatedDirCapacity] = {};
+  int stored = 0;
+  EXPECT_EQ(DecodeLevelRecord("2  1", flags, CreatedDirCapacity, &stored), 2);
+  ASSERT_EQ(stored, 2);
+  EXPECT_EQ(flags[0], 0);
+  EXPECT_EQ(flags[1], 1);
+}
+
+TEST(DecodeLevelRecord, StoresNoMoreFlagsThanThereIsRoomFor) {
+  std::string argument = "150";
+  for (int i = 0; i < 150; ++i) argument += " 1";
+  int flags[CreatedDirCapacity + 1] = {};
+  flags[CreatedDirCapacity] = 7;
+  int stored = 0;
+  EXPECT_EQ(DecodeLevelRecord(argument.c_str(), flags, CreatedDirCapacity, &stored), 150);
+  EXPECT_EQ(stored, CreatedDirCapacity);
+  EXPECT_EQ(flags[CreatedDirCapacity], 7);
+}
+
+}  // namespace

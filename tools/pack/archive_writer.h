@@ -1,0 +1,14 @@
+// Builds a payload archive from named files, refusing names the setup would refuse.
+#pragma once
+#include <stdint.h>
+
+#include <string>
+#include <vector>
+
+struct PackEntry {
+  std::string Name;            // as the archive holds it, subfolders joined by "\"
+  std::vector<uint8_t> Data;
+};
+
+// The archive bytes; on bad input an empty result and the reason in `error`.
+std::vector<uint8_t> BuildArchive(const std::vector<PackEntry>& entries, std::string& error);
