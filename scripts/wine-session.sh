@@ -1,0 +1,30 @@
+# Sourced by the scripts: a display and the build's private Wine prefix.
+# start_wine_session BUILD_DIR [own-display]: uses $DISPLAY unless it is unset, CI is
+# true or own-display is given; then starts Xvfb (1024x768) and stops it on exit.
+frelby_xvfb_pid=""
+
+start_wine_session() {
+  local build=$1 own=${2:-}
+  export WINEPREFIX="$build/wineprefix" WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  if [ -z "${DISPLAY:-}" ] || [ "${CI:-}" = true ] || [ -n "$own" ]; then
+    local n=87
+    while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
+    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    frelby_xvfb_pid=$!
+    export DISPLAY=":$n"
+    for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+  fi
+  trap stop_wine_session EXIT
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "Creating the Wine prefix $WINEPREFIX"
+    wineboot -i >/dev/null 2>&1 || true
+  fi
+  wineserver -w
+  wineserver -p >/dev/null 2>&1 || true
+}
+
+stop_wine_session() {
+  wineserver -k >/dev/null 2>&1 || true
+  if [ -n "$frelby_xvfb_pid" ]; then kill "$frelby_xvfb_pid" 2>/dev/null || true; wait "$frelby_xvfb_pid" 2>/dev/null || true; fi
+  frelby_xvfb_pid=""
+}
