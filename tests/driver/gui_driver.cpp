@@ -6,9 +6,8 @@
 
 namespace {
 
-struct LaterPress {
-  HWND Window;
-  int Id;
+struct LaterAction {
+  std::function<void()> Action;
   DWORD Due;
 };
 
@@ -17,7 +16,7 @@ UINT_PTR Timer;
 DriverHandler Handler;
 std::vector<HWND> Pending;
 std::set<HWND> Handled;
-std::vector<LaterPress> LaterPresses;
+std::vector<LaterAction> LaterActions;
 std::vector<std::string> Messages;
 std::vector<std::string> ProgressTexts;
 std::vector<WindowKind> Windows;
@@ -60,11 +59,11 @@ LRESULT CALLBACK CbtProc(int code, WPARAM wParam, LPARAM lParam) {
 
 void CALLBACK DriverTick(HWND, UINT, UINT_PTR, DWORD) {
   DWORD now = GetTickCount();
-  for (size_t i = 0; i < LaterPresses.size();) {
-    if ((LONG)(now - LaterPresses[i].Due) >= 0) {
-      LaterPress press = LaterPresses[i];
-      LaterPresses.erase(LaterPresses.begin() + i);
-      PressButton(press.Window, press.Id);
+  for (size_t i = 0; i < LaterActions.size();) {
+    if ((LONG)(now - LaterActions[i].Due) >= 0) {
+      std::function<void()> action = LaterActions[i].Action;
+      LaterActions.erase(LaterActions.begin() + i);
+      action();
     } else {
       ++i;
     }
@@ -92,7 +91,7 @@ void StartDriver(DriverHandler handler) {
   Handler = handler;
   Pending.clear();
   Handled.clear();
-  LaterPresses.clear();
+  LaterActions.clear();
   Messages.clear();
   ProgressTexts.clear();
   Windows.clear();
@@ -117,8 +116,12 @@ void PressButton(HWND window, int id) {
   PostMessageA(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)GetDlgItem(window, id));
 }
 
+void RunLater(std::function<void()> action, DWORD milliseconds) {
+  LaterActions.push_back(LaterAction{action, GetTickCount() + milliseconds});
+}
+
 void PressButtonLater(HWND window, int id, DWORD milliseconds) {
-  LaterPresses.push_back(LaterPress{window, id, GetTickCount() + milliseconds});
+  RunLater([window, id] { PressButton(window, id); }, milliseconds);
 }
 
 std::string ControlText(HWND window, int id) {

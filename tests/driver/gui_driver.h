@@ -23,6 +23,8 @@ const std::vector<std::string>& DriverProgressTexts();
 const std::vector<WindowKind>& DriverWindows();
 
 void PressButton(HWND window, int id);
+// Runs an action after the given time, from within whatever modal loop is running.
+void RunLater(std::function<void()> action, DWORD milliseconds);
 // Presses after the given time; meanwhile the modal loops keep running.
 void PressButtonLater(HWND window, int id, DWORD milliseconds);
 std::string ControlText(HWND window, int id);

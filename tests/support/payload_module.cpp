@@ -16,27 +16,21 @@ std::string CopyPagesModule() {
   return path;
 }
 
-HMODULE UpdateAndLoad(const Bytes* payload) {
+}  // namespace
+
+HMODULE LoadPayloadModule(const Bytes& payload) {
+  if (payload.empty()) return LoadLibraryA(HostPath(TEST_EMPTY_PAYLOAD_MODULE).c_str());
   std::string path = CopyPagesModule();
   HANDLE update = BeginUpdateResourceA(path.c_str(), FALSE);
   if (!update) return nullptr;
-  static const unsigned char none = 0;
-  const void* data = payload ? (payload->empty() ? &none : (const void*)payload->data()) : nullptr;
-  DWORD size = payload ? (DWORD)payload->size() : 0;
-  UpdateResourceA(update, "TEMPLATE", MAKEINTRESOURCEA(144), MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN), (void*)data,
-                  size);
+  UpdateResourceA(update, "TEMPLATE", MAKEINTRESOURCEA(144), MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN),
+                  (void*)payload.data(), (DWORD)payload.size());
   if (!EndUpdateResourceA(update, FALSE)) return nullptr;
   return LoadLibraryA(path.c_str());
 }
 
-}  // namespace
-
-HMODULE LoadPayloadModule(const Bytes& payload) {
-  return UpdateAndLoad(&payload);
-}
-
 HMODULE LoadModuleWithoutPayload() {
-  return UpdateAndLoad(nullptr);
+  return LoadLibraryA(HostPath(TEST_NO_PAYLOAD_MODULE).c_str());
 }
 
 Bytes PackArchive(const std::vector<std::pair<std::string, Bytes>>& entries) {

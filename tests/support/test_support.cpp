@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include "payload/szdd.h"
+#include "shell/backdrop_window.h"
 #include "shell/install_state.h"
 #include "shell/step_schedule.h"
 
@@ -14,7 +15,12 @@ void ResetInstallState() {
   GetWindowsDirectoryA(InstallState.WindowsFolder, FolderCapacity);
   TickCount = 0;
   StepBusy = 0;
-  CoInitialize(nullptr);
+  // Start-up must find COM uninitialised, as in a fresh process.
+  for (HRESULT r = CoInitialize(nullptr); SUCCEEDED(r); r = CoInitialize(nullptr)) {
+    CoUninitialize();
+    if (r == S_OK) break;
+    CoUninitialize();
+  }
 }
 
 void RemoveTree(const std::string& path) {
@@ -198,4 +204,14 @@ std::string ProgramsFolder() {
     RegCloseKey(key);
   }
   return programs;
+}
+
+HWND TestBackdrop() {
+  static HWND backdrop;
+  if (!backdrop) {
+    HINSTANCE saved = InstallState.InstanceHandle;
+    backdrop = CreateBackdropWindow(GetModuleHandleA(nullptr));
+    if (saved) InstallState.InstanceHandle = saved;
+  }
+  return backdrop;
 }

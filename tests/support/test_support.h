@@ -38,3 +38,6 @@ std::set<std::string> SnapshotRegistry(HKEY root, const std::string& path);
 std::string ProgramsFolder();
 // Where a host file of the build lies for a Win32 program.
 std::string HostPath(const char* unixPath);
+
+// The backdrop window of the test process, created once.
+HWND TestBackdrop();
