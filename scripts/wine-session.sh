@@ -21,6 +21,9 @@ start_wine_session() {
   fi
   wineserver -w
   wineserver -p >/dev/null 2>&1 || true
+  # Wine's own services start with the first program and keep its output open: start
+  # them here, so that the test runner sees each test program's output end with it.
+  wine cmd.exe /c exit </dev/null >/dev/null 2>&1 || true
 }
 
 stop_wine_session() {

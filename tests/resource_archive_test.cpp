@@ -1,0 +1,89 @@
+// The archive reader: magic, directory, lookups, and files outside the format.
+#include <gtest/gtest.h>
+
+#include "payload/resource_archive.h"
+#include "support/pipeline.h"
+
+namespace {
+
+class ArchiveReaderTest : public ::testing::Test {
+ protected:
+  void SetUp() override { folder = ScratchFolder("archive"); }
+  ArchiveReader* Open(const Bytes& bytes) {
+    WriteBytes(folder + "temp.uni", bytes);
+    return OpenArchive((folder + "temp.uni").c_str());
+  }
+  std::string folder;
+};
+
+TEST_F(ArchiveReaderTest, OpensAtTheDataAreaAndFindsNamesIgnoringCase) {
+  ArchiveReader* reader = Open(RawArchive({{"frelby.exe", Bytes(10, 1)}, {"Frelby.EXE", Bytes(3, 2)}, {"b", {}}}));
+  ASSERT_NE(reader, nullptr);
+  EXPECT_EQ(reader->EntryCount, 3u);
+  EXPECT_EQ(ftell(reader->ArchiveFile), 27 + 3 * 136);
+  EXPECT_EQ(FindEntryOffset(reader, "FRELBY.EXE"), 27u + 3 * 136);
+  EXPECT_EQ(FindEntrySize(reader, "FRELBY.EXE"), 10u);
+  EXPECT_EQ(FindEntryOffset(reader, "b"), 27u + 3 * 136 + 13);
+  EXPECT_EQ(FindEntrySize(reader, "b"), 0u);
+  EXPECT_EQ(FindEntryOffset(reader, "absent"), 0u);
+  EXPECT_EQ(FindEntrySize(reader, "absent"), 0u);
+  EXPECT_EQ(FindEntryOffset(reader, "frelby.ex"), 0u);
+  EXPECT_EQ(ftell(reader->ArchiveFile), 27 + 3 * 136);
+  EXPECT_TRUE(ArchiveIsWellFormed(reader, 27 + 3 * 136 + 13) == 0);  // duplicate names
+  CloseArchive();
+}
+
+TEST_F(ArchiveReaderTest, MagicIsTheFirstSevenLettersCaseSensitive) {
+  Bytes archive = RawArchive({});
+  memcpy(archive.data(), "Glimmer-anything-here!!", 23);
+  ArchiveReader* reader = Open(archive);
+  ASSERT_NE(reader, nullptr);
+  EXPECT_EQ(reader->EntryCount, 0u);
+  EXPECT_EQ(FindEntryOffset(reader, "x"), 0u);
+  CloseArchive();
+  memcpy(archive.data(), "glimmer", 7);
+  EXPECT_EQ(Open(archive), nullptr);
+}
+
+TEST_F(ArchiveReaderTest, ShortFilesAndOversizedCountsAreRefused) {
+  Bytes archive = RawArchive({{"a", Bytes(5, 1)}});
+  EXPECT_EQ(Open(Bytes(archive.begin(), archive.begin() + 20)), nullptr);   // inside the magic
+  EXPECT_EQ(Open(Bytes(archive.begin(), archive.begin() + 25)), nullptr);   // inside the count
+  EXPECT_EQ(Open(Bytes(archive.begin(), archive.begin() + 100)), nullptr);  // inside the directory
+  Bytes huge = RawArchive({});
+  huge[23] = 0x00; huge[24] = 0x00; huge[25] = 0x00; huge[26] = 0x02;  // 136 x 2^25 wraps 32 bits
+  EXPECT_EQ(Open(huge), nullptr);
+  EXPECT_EQ(OpenArchive((folder + "missing").c_str()), nullptr);
+}
+
+TEST_F(ArchiveReaderTest, NameWithoutTerminatorIsNeverReadPast) {
+  ArchiveReader* reader = Open(RawArchive({{std::string(128, 'n'), Bytes(2, 1)}}));
+  ASSERT_NE(reader, nullptr);
+  EXPECT_EQ(FindEntrySize(reader, std::string(128, 'n').c_str()), 0u);
+  EXPECT_FALSE(ArchiveIsWellFormed(reader, 27 + 136 + 2));
+  CloseArchive();
+}
+
+TEST_F(ArchiveReaderTest, WellFormedMeansContiguousDataThatFillsTheFile) {
+  Bytes archive = RawArchive({{"a", Bytes(5, 1)}, {"sub\\b", Bytes(7, 2)}});
+  ArchiveReader* reader = Open(archive);
+  ASSERT_NE(reader, nullptr);
+  EXPECT_TRUE(ArchiveIsWellFormed(reader, (unsigned)archive.size()));
+  EXPECT_FALSE(ArchiveIsWellFormed(reader, (unsigned)archive.size() + 1));
+  EXPECT_FALSE(ArchiveIsWellFormed(reader, 100));  // directory larger than the file
+  reader->Directory[1].Offset += 1;
+  EXPECT_FALSE(ArchiveIsWellFormed(reader, (unsigned)archive.size() + 1));
+  CloseArchive();
+}
+
+TEST(ArchiveNames, OnlyNamesInsideTheTargetFolderAreSafe) {
+  for (const char* safe : {"frelby.exe", "resource\\a.anx", "a\\b\\c.d", "..x", "x..", "naïve.txt"})
+    EXPECT_TRUE(ArchiveNameIsSafe(safe)) << safe;
+  for (const char* unsafe : {"", "..\\x", "a\\..\\..\\x", "..", ".", "a\\.\\b", "\\x", "C:\\x", "C:x", "a/b",
+                             "a\\", "a\\\\b", "a*b", "a?b", "a|b", "a\"b", "a<b", "a>b", "a\tb"})
+    EXPECT_FALSE(ArchiveNameIsSafe(unsafe)) << unsafe;
+  EXPECT_FALSE(ArchiveNameIsSafe(std::string(128, 'x').c_str()));
+  EXPECT_TRUE(ArchiveNameIsSafe(std::string(127, 'x').c_str()));
+}
+
+}  // namespace

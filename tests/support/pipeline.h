@@ -1,0 +1,15 @@
+// Running the install schedule's steps directly, and archives built byte by byte.
+#pragma once
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "support/test_support.h"
+
+// Runs the steps of ticks from..to as the schedule does.
+void RunTicks(int from, int to);
+// The log as it stands (the open stream is flushed first).
+std::string LogText();
+void CloseLog();
+// An archive of the given entries exactly as listed, names unchecked.
+Bytes RawArchive(const std::vector<std::pair<std::string, Bytes>>& entries);
