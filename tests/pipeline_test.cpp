@@ -1,0 +1,231 @@
+// The payload pipeline's stages run tick by tick on real files: staging, expansion,
+// extraction, and the demo payload installed whole.
+#include <gtest/gtest.h>
+
+#include "payload/extraction.h"
+#include "system/rollback.h"
+#include "shell/install_state.h"
+#include "support/payload_module.h"
+#include "support/pipeline.h"
+
+namespace {
+
+class PipelineTest : public ::testing::Test {
+ protected:
+  void Prepare(const std::string& name, const Bytes& payload) {
+    ResetInstallState();
+    parent = ScratchFolder(name);
+    target = parent + "Frelby\\";
+    SetTarget(target);
+    InstallState.InstanceHandle = LoadPayloadModule(payload);
+    ASSERT_NE(InstallState.InstanceHandle, nullptr);
+    CoInitialize(nullptr);
+  }
+  void TearDown() override { CloseLog(); }
+  std::string parent, target;
+};
+
+TEST_F(PipelineTest, StagingCopiesTheResourceInEighteenSlices) {
+  for (size_t size : {100u, 10u, 18u * 700u, 250001u}) {
+    Bytes payload(size);
+    for (size_t i = 0; i < size; ++i) payload[i] = (uint8_t)(i * 7 + size);
+    Prepare("staging", payload);
+    RunTicks(1, 18);
+    EXPECT_TRUE(InstallState.StagedPayloadPresent);
+    RunTicks(19, 19);
+    EXPECT_EQ(ReadBytes(target + "temp.un_"), payload) << size;
+    EXPECT_EQ(InstallState.FailureCode, 0);
+    CloseLog();
+  }
+}
+
+TEST_F(PipelineTest, StagingRecordsWhichLevelsItCreated) {
+  Prepare("levels", Bytes(50, 1));
+  RunTicks(1, 1);
+  EXPECT_EQ(LogText(), "ID 3 0 0 1\r\n");
+  CloseLog();
+  RunTicks(1, 1);  // every level exists now
+  EXPECT_EQ(LogText(), "ID 3 0 0 0\r\n");
+  CloseLog();
+  SetTarget(parent + "a\\b\\c\\");
+  RunTicks(1, 1);
+  EXPECT_EQ(LogText(), "ID 5 0 0 1 1 1\r\n");
+  EXPECT_TRUE(FolderExists(parent + "a\\b\\c"));
+}
+
+TEST_F(PipelineTest, ATargetDeeperThanTheFlagsHoldStopsTheWalkWithCode5) {
+  Prepare("deep", Bytes(50, 1));
+  std::string deep = "C:\\q\\";  // 121 levels that still leave room for the log's name
+  RemoveTree(deep);
+  CreateDirectoryA(deep.c_str(), nullptr);
+  for (int i = 0; i < 120; ++i) {
+    deep += "d\\";
+    CreateDirectoryA(deep.c_str(), nullptr);
+  }
+  SetTarget(deep);
+  RunTicks(1, 1);
+  EXPECT_EQ(InstallState.FailureCode, 5);
+  std::string expected = "ID 120";
+  for (int i = 0; i < 120; ++i) expected += " 0";
+  EXPECT_EQ(LogText(), expected + "\r\n");
+  RunTicks(2, 19);
+  EXPECT_TRUE(InstallState.StagedPayloadPresent);
+  RunTicks(20, 100);  // no later stage begins
+  EXPECT_FALSE(FileExists(deep + "temp.uni"));
+  EXPECT_EQ(LogText(), expected + "\r\n");
+  CloseLog();
+  RemoveTree("C:\\q");
+}
+
+TEST_F(PipelineTest, ExpansionMovesFortiethsAndDeletesTheStagedFile) {
+  for (size_t size : {100u, 39u, 0u, 400000u}) {
+    Bytes archive(size);
+    for (size_t i = 0; i < size; ++i) archive[i] = (uint8_t)((i / 3) ^ size);
+    Prepare("expansion", Compress(archive));
+    RunTicks(1, 59);
+    EXPECT_TRUE(InstallState.StagedPayloadPresent);
+    EXPECT_TRUE(InstallState.ExpandedPayloadPresent);
+    EXPECT_EQ(InstallState.ExpandedSize, size);
+    RunTicks(60, 60);
+    EXPECT_FALSE(InstallState.StagedPayloadPresent);
+    EXPECT_FALSE(FileExists(target + "temp.un_"));
+    EXPECT_EQ(ReadBytes(target + "temp.uni"), archive) << size;
+    EXPECT_EQ(InstallState.FailureCode, 0);
+    CloseLog();
+  }
+}
+
+TEST_F(PipelineTest, ATruncatedPayloadFailsTheReadWithCode13) {
+  Bytes archive(100000, 'x');
+  for (size_t i = 0; i < archive.size(); ++i) archive[i] = (uint8_t)(i * i >> 3);
+  Bytes payload = Compress(archive);
+  payload.resize(payload.size() * 3 / 4);
+  Prepare("truncated", payload);
+  RunTicks(1, 100);
+  EXPECT_EQ(InstallState.FailureCode, 13);
+  EXPECT_TRUE(InstallState.StagedPayloadPresent);
+  EXPECT_TRUE(InstallState.ExpandedPayloadPresent);
+  EXPECT_TRUE(FileExists(target + "temp.un_"));
+  EXPECT_TRUE(FileExists(target + "temp.uni"));
+}
+
+TEST_F(PipelineTest, ExtractionSpreadsEntriesOverTicksAndLogsEachOnce) {
+  // DataTotal 350: ticks 62-94 move 10 bytes each, tick 95 the last 20.
+  Bytes big(345, 'b');
+  Prepare("extraction", Compress(PackArchive({{"first.dat", {}}, {"big.dat", big}, {"tail.dat", Bytes(5, 't')}})));
+  RunTicks(1, 62);
+  EXPECT_EQ(LogText(), "ID 3 0 0 1\r\nNC first.dat\r\nNC big.dat\r\n");
+  RunTicks(63, 94);
+  EXPECT_EQ(LogText(), "ID 3 0 0 1\r\nNC first.dat\r\nNC big.dat\r\n");
+  RunTicks(95, 95);
+  EXPECT_EQ(LogText(), "ID 3 0 0 1\r\nNC first.dat\r\nNC big.dat\r\nNC tail.dat\r\n");
+  EXPECT_EQ(ReadBytes(target + "big.dat"), big);
+  EXPECT_EQ(ReadBytes(target + "tail.dat"), Bytes(5, 't'));
+  EXPECT_EQ(ReadBytes(target + "first.dat").size(), 0u);
+  EXPECT_TRUE(FileExists(target + "first.dat"));
+  EXPECT_FALSE(InstallState.ExpandedPayloadPresent);
+  EXPECT_FALSE(FileExists(target + "temp.uni"));
+}
+
+TEST_F(PipelineTest, SmallArchiveIsOpenedOnTick62AndMovedOnTick95) {
+  Prepare("extraction-small", Compress(PackArchive({{"a.txt", Bytes(20, 'a')}, {"b.txt", Bytes(10, 'b')}})));
+  RunTicks(1, 62);
+  EXPECT_TRUE(FileExists(target + "a.txt"));
+  EXPECT_FALSE(FileExists(target + "b.txt"));
+  RunTicks(63, 94);
+  EXPECT_FALSE(FileExists(target + "b.txt"));
+  RunTicks(95, 95);
+  EXPECT_EQ(ReadBytes(target + "a.txt"), Bytes(20, 'a'));
+  EXPECT_EQ(ReadBytes(target + "b.txt"), Bytes(10, 'b'));
+}
+
+TEST_F(PipelineTest, EmptyEntriesAfterTheLastDataByteAreCreatedToo) {
+  Prepare("extraction-empty", Compress(PackArchive({{"data", Bytes(3400, 'd')}, {"empty1", {}}, {"empty2", {}}})));
+  RunTicks(1, 95);
+  EXPECT_EQ(InstallState.FailureCode, 0);
+  EXPECT_TRUE(FileExists(target + "empty1"));
+  EXPECT_TRUE(FileExists(target + "empty2"));
+  EXPECT_EQ(LogText(), "ID 3 0 0 1\r\nNC data\r\nNC empty1\r\nNC empty2\r\n");
+}
+
+TEST_F(PipelineTest, MissingSubfoldersAreCreatedAndOnlyTheDeepestIsLogged) {
+  Prepare("extraction-folders",
+          Compress(PackArchive({{"resource\\x", Bytes(40, 'x')}, {"resource\\y", Bytes(40, 'y')},
+                                {"deep\\er\\z", Bytes(40, 'z')}})));
+  RunTicks(1, 95);
+  EXPECT_EQ(InstallState.FailureCode, 0);
+  EXPECT_EQ(LogText(), "ID 3 0 0 1\r\nSD " + target + "resource\r\nNC resource\\x\r\nNC resource\\y\r\nSD " + target +
+                           "deep\\er\r\nNC deep\\er\\z\r\n");
+  EXPECT_EQ(ReadBytes(target + "deep\\er\\z"), Bytes(40, 'z'));
+}
+
+TEST_F(PipelineTest, ArchivesOutsideTheRulesAreRefusedBeforeAnythingIsWritten) {
+  std::vector<Bytes> archives = {
+      RawArchive({{"..\\escape.txt", Bytes(4, 'e')}}),
+      RawArchive({{"C:\\escape.txt", Bytes(4, 'e')}}),
+      RawArchive({{"\\escape.txt", Bytes(4, 'e')}}),
+      RawArchive({{"a", Bytes(4, 'a')}, {"A", Bytes(4, 'b')}}),
+  };
+  Bytes shortData = RawArchive({{"a", Bytes(40, 'a')}});
+  shortData.resize(shortData.size() - 10);  // sizes add up to more than the data area
+  archives.push_back(shortData);
+  Bytes longData = RawArchive({{"a", Bytes(40, 'a')}});
+  longData.resize(longData.size() + 10);  // and to less
+  archives.push_back(longData);
+  Bytes header = RawArchive({});
+  header[23] = 200;  // a directory larger than the file
+  archives.push_back(header);
+  for (const Bytes& archive : archives) {
+    Prepare("extraction-refused", Compress(archive));
+    RunTicks(1, 100);
+    EXPECT_EQ(InstallState.FailureCode, 14);
+    EXPECT_EQ(LogText(), "ID 3 0 0 1\r\n");
+    EXPECT_TRUE(InstallState.ExpandedPayloadPresent);
+    EXPECT_FALSE(FileExists(parent + "escape.txt"));
+    EXPECT_FALSE(FileExists("C:\\escape.txt"));
+    CloseLog();
+  }
+}
+
+TEST_F(PipelineTest, CreateEntryFoldersMakesEveryMissingLevel) {
+  Prepare("entry-folders", Bytes(1, 0));
+  EXPECT_EQ(CreateEntryFolders((parent + "one\\two\\three\\file").c_str()), 1);
+  EXPECT_TRUE(FolderExists(parent + "one\\two\\three"));
+  EXPECT_EQ(CreateEntryFolders((parent + "file").c_str()), 1);
+  EXPECT_EQ(CreateEntryFolders("C:file"), 1);
+}
+
+TEST_F(PipelineTest, TheDemoPayloadInstallsEveryFileByteForByte) {
+  Prepare("demo", DemoPayload());
+  RunTicks(1, 100);
+  EXPECT_EQ(InstallState.FailureCode, 0);
+  Bytes archive = ReadBytes(target + "temp.uni");
+  std::vector<std::string> names = DemoEntryNames();
+  ASSERT_EQ(names.size(), 38u);
+  EXPECT_EQ(names[0], "frelby.exe");
+  EXPECT_EQ(names[1], "uninst.exe");
+  Bytes demo = DemoArchive();
+  EXPECT_EQ(demo[27 + 128] | (demo[27 + 129] << 8), 5195);
+  std::string expectedLog = "ID 3 0 0 1\r\n";
+  bool resourceSeen = false;
+  for (const std::string& name : names) {
+    EXPECT_EQ(ReadBytes(target + name), DemoEntrySource(name)) << name;
+    if (name.rfind("resource\\", 0) == 0 && !resourceSeen) {
+      expectedLog += "SD " + target + "resource\r\n";
+      resourceSeen = true;
+    }
+    expectedLog += "NC " + name + "\r\n";
+  }
+  EXPECT_TRUE(resourceSeen);
+  std::string log = LogText();
+  EXPECT_EQ(log.substr(0, expectedLog.size()), expectedLog);
+  std::string programs = ProgramsFolder();
+  EXPECT_EQ(log.substr(expectedLog.size()), "CI " + programs + "\\Frelby\r\nCL " + programs + "\\Frelby\\Frelby.lnk\r\nCL " +
+                                                 programs + "\\Frelby\\Frelby deinstallieren.lnk\r\nRK FrelbyKey\r\n");
+  EXPECT_FALSE(FileExists(target + "temp.un_"));
+  EXPECT_FALSE(FileExists(target + "temp.uni"));
+  CloseLog();
+  EXPECT_EQ(RollBackInstallation(), 1);  // leaves the prefix as it was
+}
+
+}  // namespace
