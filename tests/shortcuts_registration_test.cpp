@@ -1,0 +1,160 @@
+// Start-menu shortcuts, Program Manager groups and the uninstall registry entry, on
+// the real shell link object, Wine's "PROGMAN" DDE server and the real registry.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include "shell/install_state.h"
+#include "support/pipeline.h"
+#include "system/rollback.h"
+#include "system/shortcuts.h"
+#include "system/uninstall_registration.h"
+
+namespace {
+
+const char UninstallParent[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+const char EntryKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\FrelbyKey";
+
+struct LinkInfo {
+  std::string Target, WorkingFolder;
+};
+
+LinkInfo ReadLink(const std::string& path) {
+  LinkInfo info;
+  IShellLinkA* link = nullptr;
+  IPersistFile* file = nullptr;
+  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, (void**)&link)))
+    return info;
+  WCHAR wide[MAX_PATH];
+  MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
+  if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, (void**)&file)) && SUCCEEDED(file->Load(wide, STGM_READ))) {
+    char text[MAX_PATH];
+    if (SUCCEEDED(link->GetPath(text, MAX_PATH, nullptr, 0))) info.Target = text;
+    if (SUCCEEDED(link->GetWorkingDirectory(text, MAX_PATH))) info.WorkingFolder = text;
+  }
+  if (file) file->Release();
+  link->Release();
+  return info;
+}
+
+std::string ReadValue(const char* name) {
+  HKEY key;
+  char value[512] = "";
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, EntryKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return "<no key>";
+  DWORD size = sizeof value - 1, type = 0;
+  if (RegQueryValueExA(key, name, nullptr, &type, (BYTE*)value, &size) != ERROR_SUCCESS) value[0] = 0;
+  RegCloseKey(key);
+  return value;
+}
+
+bool EntryExists() {
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, EntryKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  RegCloseKey(key);
+  return true;
+}
+
+class SystemIntegrationTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetInstallState();
+    CoInitialize(nullptr);
+    folder = ScratchFolder("integration");
+    SetTarget("C:\\Programme\\Frelby\\");
+    snprintf(InstallState.LogPath, PathCapacity, "%sdeinst.log", folder.c_str());
+    InstallState.LogFile = fopen(InstallState.LogPath, "wt");
+    programs = ProgramsFolder();
+    RemoveTree(programs + "\\Frelby");
+    RemoveUninstallKey("FrelbyKey");
+  }
+  void TearDown() override {
+    CloseLog();
+    RemoveTree(programs + "\\Frelby");
+    RemoveUninstallKey("FrelbyKey");
+  }
+  std::string folder, programs;
+};
+
+TEST_F(SystemIntegrationTest, ShortcutsPointAtTheGameAndTheUninstaller) {
+  ASSERT_FALSE(programs.empty());
+  EXPECT_EQ(CreateShortcuts(), 1);
+  std::string menu = programs + "\\Frelby";
+  EXPECT_EQ(LogText(), "CI " + menu + "\r\nCL " + menu + "\\Frelby.lnk\r\nCL " + menu + "\\Frelby deinstallieren.lnk\r\n");
+  LinkInfo game = ReadLink(menu + "\\Frelby.lnk");
+  EXPECT_EQ(game.Target, "C:\\Programme\\Frelby\\frelby.exe");
+  EXPECT_EQ(game.WorkingFolder, "C:\\Programme\\Frelby\\");
+  LinkInfo uninstaller = ReadLink(menu + "\\Frelby deinstallieren.lnk");
+  EXPECT_EQ(uninstaller.Target, "C:\\Programme\\Frelby\\uninst.exe");
+  EXPECT_EQ(uninstaller.WorkingFolder, "C:\\Programme\\Frelby\\");
+}
+
+TEST_F(SystemIntegrationTest, AnExistingFolderAndShortcutAreReusedAndOverwritten) {
+  std::string menu = programs + "\\Frelby";
+  CreateDirectoryA(menu.c_str(), nullptr);
+  WriteText(menu + "\\Frelby.lnk", "old");
+  EXPECT_EQ(CreateShortcuts(), 1);
+  EXPECT_EQ(ReadLink(menu + "\\Frelby.lnk").Target, "C:\\Programme\\Frelby\\frelby.exe");
+  EXPECT_EQ(LogText().substr(0, 3 + menu.size()), "CI " + menu);
+}
+
+TEST_F(SystemIntegrationTest, PathsTooLongForTheirBuffersCreateAndRecordNothing) {
+  std::string longTarget = "C:\\" + std::string(250, 'x') + "\\";
+  SetTarget(longTarget);
+  EXPECT_EQ(CreateShellLink("Frelby\\Frelby", (longTarget + "frelby.exe").c_str()), 1);
+  EXPECT_EQ(CreateShellLink(("Frelby\\" + std::string(260, 'n')).c_str(), "C:\\a\\b.exe"), 0);
+  EXPECT_EQ(CreateProgramFolder(std::string(250, 'f').c_str()), 0);
+  EXPECT_EQ(AddProgmanItem("Frelby", (longTarget + "frelby.exe").c_str(), "Frelby"), 0);
+  EXPECT_EQ(LogText(), "CL " + programs + "\\Frelby\\Frelby.lnk\r\n");
+}
+
+TEST_F(SystemIntegrationTest, OldShellMakesAProgramManagerGroupAndAlwaysRecordsIt) {
+  InstallState.PlatformKind = 0;
+  EXPECT_EQ(CreateShortcuts(), 1);
+  EXPECT_EQ(LogText(), "PG Frelby\r\n");
+  // What Wine's Program Manager did with it is its own business; delete whatever it made.
+  DeleteProgmanGroup("Frelby");
+  RemoveTree(programs + "\\\x1C" "Frelby\x1C");
+}
+
+TEST_F(SystemIntegrationTest, RegistrationWritesExactlyTwoValuesAndTheRecord) {
+  HKEY key;
+  RegCreateKeyExA(HKEY_LOCAL_MACHINE, EntryKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+  RegSetValueExA(key, "Stale", 0, REG_SZ, (const BYTE*)"old", 4);
+  RegCloseKey(key);
+  SetTarget("D:\\Spiele\\Frelby\\");
+  EXPECT_EQ(RegisterUninstall("FrelbyKey", "Frelby deinstallieren", "uninst.exe"), 1);
+  EXPECT_EQ(ReadValue("DisplayName"), "Frelby deinstallieren");
+  EXPECT_EQ(ReadValue("UninstallString"), "D:\\Spiele\\Frelby\\uninst.exe");
+  std::set<std::string> entry = SnapshotRegistry(HKEY_LOCAL_MACHINE, EntryKey);
+  EXPECT_EQ(entry.size(), 3u);  // the key and its two values
+  EXPECT_EQ(LogText(), "RK FrelbyKey\r\n");
+}
+
+TEST_F(SystemIntegrationTest, OldShellRegistersNothing) {
+  InstallState.PlatformKind = 0;
+  EXPECT_EQ(RegisterUninstall("FrelbyKey", "Frelby deinstallieren", "uninst.exe"), 1);
+  EXPECT_FALSE(EntryExists());
+  EXPECT_EQ(LogText(), "");
+}
+
+TEST_F(SystemIntegrationTest, RemovingAMissingKeyLeavesNothing) {
+  std::set<std::string> before = SnapshotRegistry(HKEY_LOCAL_MACHINE, UninstallParent);
+  EXPECT_EQ(RemoveUninstallKey("FrelbyKey"), 1);
+  EXPECT_FALSE(EntryExists());
+  EXPECT_EQ(SnapshotRegistry(HKEY_LOCAL_MACHINE, UninstallParent), before);
+}
+
+TEST_F(SystemIntegrationTest, RollbackRemovesShortcutsFolderAndEntry) {
+  std::set<std::string> menuBefore = SnapshotTree(programs);
+  std::set<std::string> registryBefore = SnapshotRegistry(HKEY_LOCAL_MACHINE, UninstallParent);
+  EXPECT_EQ(CreateShortcuts(), 1);
+  EXPECT_EQ(RegisterUninstall("FrelbyKey", "Frelby deinstallieren", "uninst.exe"), 1);
+  CloseLog();
+  InstallState.LogOpened = 1;
+  EXPECT_EQ(RollBackInstallation(), 1);
+  EXPECT_EQ(SnapshotTree(programs), menuBefore);
+  EXPECT_EQ(SnapshotRegistry(HKEY_LOCAL_MACHINE, UninstallParent), registryBefore);
+}
+
+}  // namespace
