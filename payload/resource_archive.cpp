@@ -49,8 +49,14 @@ ArchiveReader* OpenArchive(const char* path) {
   int ok = fread(header, 1, sizeof header, reader->ArchiveFile) == sizeof header &&
            memcmp(header, "Glimmer", 7) == 0;
   if (ok) {
+    // A directory that the file cannot hold is refused before memory is taken for it.
     count = ReadLittleEndian(header + ArchiveMagicSize);
-    ok = count <= UINT32_MAX / ArchiveEntrySize;
+    long fileSize = -1;
+    if (fseek(reader->ArchiveFile, 0, SEEK_END) == 0) fileSize = ftell(reader->ArchiveFile);
+    ok = count <= UINT32_MAX / ArchiveEntrySize && fileSize >= 0 &&
+         (unsigned long long)ArchiveHeaderSize + (unsigned long long)ArchiveEntrySize * count <=
+             (unsigned long long)fileSize &&
+         fseek(reader->ArchiveFile, ArchiveHeaderSize, SEEK_SET) == 0;
   }
   // Each directory record is read field by field, so the layout in memory is ours.
   ArchiveEntry* directory = nullptr;

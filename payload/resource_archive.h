@@ -24,7 +24,8 @@ struct ArchiveReader {
 };
 
 // Opens an archive; none when the file cannot be opened or read, is no archive, its
-// directory does not fit in 32 bits, or memory runs out. Leaves the file at the data area.
+// directory does not fit in 32 bits or in the file, or memory runs out. Leaves the file at
+// the data area.
 ArchiveReader* OpenArchive(const char* path);
 // The offset / size of the first entry named `name`, letter case ignored; 0 when absent.
 unsigned FindEntryOffset(const ArchiveReader* reader, const char* name);

@@ -53,6 +53,8 @@ TEST_F(ArchiveReaderTest, ShortFilesAndOversizedCountsAreRefused) {
   Bytes huge = RawArchive({});
   huge[23] = 0x00; huge[24] = 0x00; huge[25] = 0x00; huge[26] = 0x02;  // 136 x 2^25 wraps 32 bits
   EXPECT_EQ(Open(huge), nullptr);
+  huge[23] = 0x40; huge[24] = 0x42; huge[25] = 0x0F; huge[26] = 0x00;  // a million entries in 27 bytes
+  EXPECT_EQ(Open(huge), nullptr);
   EXPECT_EQ(OpenArchive((folder + "missing").c_str()), nullptr);
 }
 
