@@ -19,6 +19,15 @@ int CreateSubkey(HKEY parent, const char* subkey, HKEY* key, DWORD* disposition)
                          disposition) == ERROR_SUCCESS;
 }
 
+// Opens the parent key and creates (or opens) the entry's subkey in it; on failure
+// nothing stays open.
+int OpenEntryKey(const char* subkey, HKEY* parent, HKEY* key, DWORD* disposition) {
+  if (!OpenParentKey(parent)) return 0;
+  if (CreateSubkey(*parent, subkey, key, disposition)) return 1;
+  RegCloseKey(*parent);
+  return 0;
+}
+
 void SetTextValue(HKEY key, const char* name, const char* text) {
   RegSetValueExA(key, name, 0, REG_SZ, (const BYTE*)text, (DWORD)strlen(text) + 1);
 }
@@ -34,11 +43,7 @@ int RegisterUninstall(const char* keyName, const char* displayName, const char* 
     return 0;
   HKEY parent, key;
   DWORD disposition = 0;
-  if (!OpenParentKey(&parent)) return 0;
-  if (!CreateSubkey(parent, subkey, &key, &disposition)) {
-    RegCloseKey(parent);
-    return 0;
-  }
+  if (!OpenEntryKey(subkey, &parent, &key, &disposition)) return 0;
   if (disposition == REG_OPENED_EXISTING_KEY) {
     // A key from an earlier installation starts afresh, without its old values.
     RegCloseKey(key);
@@ -66,11 +71,7 @@ int RemoveUninstallKey(const char* keyName) {
   if (!FormatBounded(subkey, sizeof subkey, "Uninstall\\%s", keyName)) return 0;
   HKEY parent, key;
   DWORD disposition = 0;
-  if (!OpenParentKey(&parent)) return 0;
-  if (!CreateSubkey(parent, subkey, &key, &disposition)) {
-    RegCloseKey(parent);
-    return 0;
-  }
+  if (!OpenEntryKey(subkey, &parent, &key, &disposition)) return 0;
   RegCloseKey(key);
   RegDeleteKeyA(parent, subkey);
   RegCloseKey(parent);
