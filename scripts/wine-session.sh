@@ -5,7 +5,8 @@ frelby_xvfb_pid=""
 
 start_wine_session() {
   local build=$1 own=${2:-}
-  export WINEPREFIX="$build/wineprefix" WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  # winemenubuilder would mirror Start-menu shortcuts into the host's desktop menus.
+  export WINEPREFIX="$build/wineprefix" WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
   if [ -z "${DISPLAY:-}" ] || [ "${CI:-}" = true ] || [ -n "$own" ]; then
     local n=87
     while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done

@@ -130,7 +130,7 @@ void UpdateSpaceLabels(HWND page, unsigned long long free) {
   char work[PathCapacity];
   FormatBounded(work, sizeof work, "%u KB", RequiredSpaceKB());
   SetWindowTextA(GetDlgItem(page, IDC_REQUIRED_VALUE), work);
-  FormatBounded(work, sizeof work, "%llu KB", free);
+  FormatBounded(work, sizeof work, "%I64u KB", free);
   SetWindowTextA(GetDlgItem(page, IDC_FREE_VALUE), work);
   FormatBounded(work, sizeof work, "Freier Speicher auf %c:\\", InstallState.TargetFolder[0]);
   SetWindowTextA(GetDlgItem(page, IDC_FREE_LABEL), work);

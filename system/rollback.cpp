@@ -47,12 +47,13 @@ size_t CutToParent(char* path) {
 
 }  // namespace
 
-int UndoLogRecords(int* levelCount) {
+int UndoLogRecords(int* levelCount, LogRecordFilter accept) {
   char line[LogLineCapacity], code[3], argument[LogLineCapacity];
   *levelCount = 0;
   do {
     if (!ReadPendingLogLine(line)) return 0;
     CutLogLine(line, code, argument);
+    if (accept && !accept(code, argument)) continue;
     if (!UndoRecord(code, argument, levelCount)) return 0;
   } while (InstallState.PendingLogLines > 0);
   return 1;
@@ -86,7 +87,7 @@ int RollBackInstallation() {
   if (!InstallState.LogFile) return 0;
   InstallState.PendingLogLines = CountLogLines(InstallState.LogFile);
   int levelCount = 0;
-  if (!UndoLogRecords(&levelCount)) return 0;
+  if (!UndoLogRecords(&levelCount, nullptr)) return 0;
   fclose(InstallState.LogFile);
   InstallState.LogFile = nullptr;
   DeleteFileA(InstallState.LogPath);
@@ -107,7 +108,8 @@ int ResetScreenSaver() {
 }
 
 int RemoveIniEntry(const char* argument) {
-  char fields[3][LogLineCapacity] = {"", "", ""};
+  char fields[3][LogLineCapacity];
+  fields[0][0] = fields[1][0] = fields[2][0] = 0;
   int field = 0;
   size_t start = 0, length = strlen(argument);
   for (size_t i = 0; i < length && field < 3; ++i) {

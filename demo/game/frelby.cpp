@@ -1,6 +1,5 @@
 // Frelby, the demo game: catch the falling stars with the basket (arrow keys).
 #include <windows.h>
-#include <stdio.h>
 
 namespace {
 
@@ -58,7 +57,7 @@ void Paint(HWND window) {
   FillRect(dc, &basket, wood);
   DeleteObject(wood);
   char text[64];
-  int length = snprintf(text, sizeof text, "Gefangen: %d   Verpasst: %d", Score, Missed);
+  int length = wsprintfA(text, "Gefangen: %d   Verpasst: %d", Score, Missed);  // at most 41 characters
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, RGB(255, 255, 255));
   TextOutA(dc, 8, 8, text, length);

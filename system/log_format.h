@@ -1,0 +1,18 @@
+// Reading the install log's lines: counting, fetching a line by number, cutting a line
+// into code and argument, decoding the ID record. Portable: used by the installer, the
+// uninstaller and the fuzz target alike.
+#pragma once
+#include <stddef.h>
+#include <stdio.h>
+
+enum { LogLineCapacity = 500 };
+
+// Lines of an open log (read with at most 499 characters each).
+int CountLogLines(FILE* log);
+// Fetches line number *pending of `log` into line (500 bytes) and counts it off.
+int ReadLogLine(FILE* log, int* pending, char* line);
+// Cuts a line: the code is its first two characters; the argument (500 bytes) follows
+// the code and its blank, without the line's last character.
+void CutLogLine(const char* line, char* code, char* argument);
+// Decodes an ID argument: gives the level count, and stores up to `capacity` flags.
+int DecodeLevelRecord(const char* argument, int* flags, int capacity, int* flagCount);

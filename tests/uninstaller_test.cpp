@@ -1,0 +1,169 @@
+// The uninstaller's own work: undoing a log from the install folder, passing over
+// records that point elsewhere, keeping what the user added.
+#include <gtest/gtest.h>
+
+#include "support/test_support.h"
+#include "uninstall.h"
+
+namespace {
+
+const char UninstallRoot[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+
+void CreateUninstallKey(const char* name) {
+  HKEY root, key;
+  ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, UninstallRoot, 0, KEY_ALL_ACCESS, &root), ERROR_SUCCESS);
+  ASSERT_EQ(RegCreateKeyExA(root, name, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr), ERROR_SUCCESS);
+  RegCloseKey(key);
+  RegCloseKey(root);
+}
+
+bool UninstallKeyExists(const char* name) {
+  HKEY root, key;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, UninstallRoot, 0, KEY_READ, &root) != ERROR_SUCCESS) return false;
+  bool exists = RegOpenKeyExA(root, name, 0, KEY_READ, &key) == ERROR_SUCCESS;
+  if (exists) RegCloseKey(key);
+  RegCloseKey(root);
+  return exists;
+}
+
+// An installed Frelby below a scratch folder: <base>Frelby\ with a file, a subfolder
+// with a file, its log, and the Start-menu folder with a shortcut.
+struct FakeInstall {
+  std::string Base, Folder, Programs, Group;
+  explicit FakeInstall(const char* name) {
+    ResetInstallState();
+    Base = ScratchFolder(name);
+    Folder = Base + "Frelby\\";
+    Programs = ProgramsFolder();
+    Group = Programs + "\\Frelby";
+    CreateDirectoryA(Folder.c_str(), nullptr);
+    CreateDirectoryA((Folder + "resource").c_str(), nullptr);
+    CreateDirectoryA(Group.c_str(), nullptr);
+    WriteText(Folder + "frelby.exe", "game");
+    WriteText(Folder + "resource\\hilfe.txt", "help");
+    WriteText(Group + "\\Frelby.lnk", "link");
+    CreateUninstallKey("FrelbyKey");
+  }
+  void WriteLog(const std::string& extraRecords) {
+    WriteText(Folder + "deinst.log", "ID 4 0 0 0 1\nSD " + Folder + "resource\nNC frelby.exe\nNC resource\\hilfe.txt\n" +
+                                         extraRecords + "CI " + Group + "\nCL " + Group + "\\Frelby.lnk\nRK FrelbyKey\nPN Frelby\n");
+  }
+  ~FakeInstall() {
+    RemoveTree(Base);
+    RemoveTree(Group);
+  }
+};
+
+TEST(Uninstaller, RemovesEverythingTheLogRecordsAndTheCreatedFolder) {
+  FakeInstall install("uninstall-all");
+  install.WriteLog("");
+  EXPECT_EQ(UninstallFrom(install.Folder.c_str()), UninstallComplete);
+  EXPECT_FALSE(FolderExists(install.Folder));
+  EXPECT_FALSE(FolderExists(install.Group));
+  EXPECT_FALSE(UninstallKeyExists("FrelbyKey"));
+  EXPECT_TRUE(FolderExists(install.Base));  // its flag says it was there before
+}
+
+TEST(Uninstaller, KeepsTheUsersFilesAndTheirFolder) {
+  FakeInstall install("uninstall-user-file");
+  install.WriteLog("");
+  WriteText(install.Folder + "spielstand.sav", "mine");
+  EXPECT_EQ(UninstallFrom(install.Folder.c_str()), UninstallFolderKept);
+  EXPECT_EQ(ReadText(install.Folder + "spielstand.sav"), "mine");
+  EXPECT_FALSE(FileExists(install.Folder + "frelby.exe"));
+  EXPECT_FALSE(FileExists(install.Folder + "deinst.log"));
+  EXPECT_FALSE(FolderExists(install.Folder + "resource"));
+}
+
+TEST(Uninstaller, TamperedRecordsPointingElsewhereArePassedOverAndTheRestIsUndone) {
+  FakeInstall install("uninstall-tampered");
+  std::string foreign = install.Base + "fremd.txt";
+  std::string foreignFolder = install.Base + "fremd";
+  std::string otherGroup = install.Programs + "\\Andere";
+  WriteText(foreign, "not Frelby's");
+  CreateDirectoryA(foreignFolder.c_str(), nullptr);
+  CreateDirectoryA(otherGroup.c_str(), nullptr);
+  WriteText(otherGroup + "\\Andere.lnk", "other link");
+  CreateUninstallKey("AndereKey");
+  install.WriteLog("NC ..\\fremd.txt\nNC " + foreign + "\nNC \\fremd.txt\nSD " + foreignFolder + "\nSD " + install.Folder +
+                   "..\\fremd\nCL " + foreign + "\nCL " + otherGroup + "\\Andere.lnk\nCL " + install.Group +
+                   "\\..\\Andere\\Andere.lnk\nCI " + otherGroup + "\nRK AndereKey\nRK ..\\AndereKey\nWC ..\\" +
+                   foreign + "\n");
+  EXPECT_EQ(UninstallFrom(install.Folder.c_str()), UninstallComplete);
+  EXPECT_EQ(ReadText(foreign), "not Frelby's");
+  EXPECT_TRUE(FolderExists(foreignFolder));
+  EXPECT_TRUE(FileExists(otherGroup + "\\Andere.lnk"));
+  EXPECT_TRUE(UninstallKeyExists("AndereKey"));
+  // Frelby's own records were still undone.
+  EXPECT_FALSE(FolderExists(install.Folder));
+  EXPECT_FALSE(FolderExists(install.Group));
+  EXPECT_FALSE(UninstallKeyExists("FrelbyKey"));
+  RemoveTree(otherGroup);
+  HKEY root;
+  ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, UninstallRoot, 0, KEY_ALL_ACCESS, &root), ERROR_SUCCESS);
+  RegDeleteKeyA(root, "AndereKey");
+  RegCloseKey(root);
+}
+
+TEST(Uninstaller, WithoutALogNothingIsTouched) {
+  FakeInstall install("uninstall-no-log");
+  EXPECT_EQ(UninstallFrom(install.Folder.c_str()), UninstallNoLog);
+  EXPECT_TRUE(FileExists(install.Folder + "frelby.exe"));
+  EXPECT_TRUE(FileExists(install.Group + "\\Frelby.lnk"));
+  EXPECT_TRUE(UninstallKeyExists("FrelbyKey"));
+}
+
+TEST(Uninstaller, ADamagedLevelRecordStopsAndKeepsTheLog) {
+  FakeInstall install("uninstall-damaged");
+  WriteText(install.Folder + "deinst.log", "ID 151 1\nNC frelby.exe\n");
+  EXPECT_EQ(UninstallFrom(install.Folder.c_str()), UninstallStopped);
+  EXPECT_FALSE(FileExists(install.Folder + "frelby.exe"));  // undone before the stop
+  EXPECT_TRUE(FileExists(install.Folder + "deinst.log"));
+  EXPECT_TRUE(FolderExists(install.Folder));
+}
+
+TEST(Uninstaller, TrustsOnlyRecordsInsideTheInstallAndStartMenuFolders) {
+  ResetInstallState();
+  ASSERT_TRUE(SetTrustedPlaces("C:\\Programme\\Frelby\\"));
+  std::string group = ProgramsFolder() + "\\Frelby";
+  struct Case { const char* code; std::string argument; int trusted; } cases[] = {
+      {"NC", "frelby.exe", 1},
+      {"NC", "resource\\hilfe.txt", 1},
+      {"NC", "..\\autoexec.bat", 0},
+      {"NC", "resource\\..\\..\\x", 0},
+      {"NC", "C:\\autoexec.bat", 0},
+      {"NC", "\\autoexec.bat", 0},
+      {"NC", "a/../../x", 0},
+      {"SD", "C:\\Programme\\Frelby\\resource", 1},
+      {"SD", "c:\\programme\\frelby\\resource", 1},
+      {"SD", "C:\\Programme\\Frelby\\", 0},
+      {"SD", "C:\\Programme\\Frelby\\..\\Andere", 0},
+      {"SD", "C:\\Programme\\Frelbyx\\y", 0},
+      {"SD", "C:\\Windows", 0},
+      {"CI", group, 1},
+      {"CI", group + "\\Unter", 1},
+      {"CI", group + "x", 0},
+      {"CI", ProgramsFolder(), 0},
+      {"CL", group + "\\Frelby.lnk", 1},
+      {"CL", group, 0},
+      {"CL", group + "\\..\\Andere.lnk", 0},
+      {"CL", "C:\\Windows\\win.ini", 0},
+      {"RK", "FrelbyKey", 1},
+      {"RK", "AndereKey", 0},
+      {"PG", "Frelby", 1},
+      {"PG", "Zubehör", 0},
+      {"WC", "frelby.ini", 0},
+      {"IN", "[win.ini][windows][load]", 0},
+      {"ID", "2 0 1", 1},
+      {"PN", "Frelby", 1},
+  };
+  for (const Case& c : cases) EXPECT_EQ(RecordIsTrusted(c.code, c.argument.c_str()), c.trusted) << c.code << " " << c.argument;
+}
+
+TEST(Uninstaller, RefusesAnInstallFolderWithoutItsFinalBackslash) {
+  ResetInstallState();
+  EXPECT_FALSE(SetTrustedPlaces("C:\\Programme\\Frelby"));
+  EXPECT_EQ(UninstallFrom("C:\\Programme\\Frelby"), UninstallNoLog);
+}
+
+}  // namespace
