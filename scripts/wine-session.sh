@@ -2,6 +2,21 @@
 # start_wine_session BUILD_DIR [own-display]: uses $DISPLAY unless it is unset, CI is
 # true or own-display is given; then starts Xvfb (1024x768) and stops it on exit.
 frelby_xvfb_pid=""
+frelby_small_drive=""
+
+# Drive T: is a 4 MB file system of its own, where tests meet a full disk and an exact
+# amount of free space. Mounting needs root; without it the tests that need T: skip.
+mount_small_drive() {
+  local dir="$1/small-drive"
+  mkdir -p "$dir"
+  if mountpoint -q "$dir" || mount -t tmpfs -o size=4m frelby-small-drive "$dir" 2>/dev/null; then
+    ln -sfn "$dir" "$WINEPREFIX/dosdevices/t:"
+    frelby_small_drive=$dir
+  else
+    rm -f "$WINEPREFIX/dosdevices/t:"
+    echo "No drive T: (cannot mount a small file system here); its tests will skip."
+  fi
+}
 
 start_wine_session() {
   local build=$1 own=${2:-}
@@ -21,7 +36,15 @@ start_wine_session() {
     wineboot -i >/dev/null 2>&1 || true
   fi
   wineserver -w
+  if [ -n "$own" ]; then mount_small_drive "$build"; fi
   wineserver -p >/dev/null 2>&1 || true
+  # On Xvfb no window manager answers: Wine would wait two seconds for one each time a
+  # window closes. Its windows are left unmanaged there, and managed on a real desktop.
+  if [ -n "$frelby_xvfb_pid" ]; then
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
+  else
+    wine reg delete 'HKCU\Software\Wine\X11 Driver' /v Managed /f >/dev/null 2>&1 || true
+  fi
   # Wine's own services start with the first program and keep its output open: start
   # them here, so that the test runner sees each test program's output end with it.
   wine cmd.exe /c exit </dev/null >/dev/null 2>&1 || true
@@ -29,6 +52,11 @@ start_wine_session() {
 
 stop_wine_session() {
   wineserver -k >/dev/null 2>&1 || true
+  if [ -n "$frelby_small_drive" ]; then
+    rm -f "$WINEPREFIX/dosdevices/t:"
+    umount "$frelby_small_drive" 2>/dev/null || true
+  fi
+  frelby_small_drive=""
   if [ -n "$frelby_xvfb_pid" ]; then kill "$frelby_xvfb_pid" 2>/dev/null || true; wait "$frelby_xvfb_pid" 2>/dev/null || true; fi
   frelby_xvfb_pid=""
 }

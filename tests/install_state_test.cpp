@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "shell/install_state.h"
+#include "system/rollback.h"
 #include "support/installation.h"
 #include "support/payload_module.h"
 #include "support/test_support.h"
@@ -147,6 +148,7 @@ TEST(WholeRun, InstallsTheDemoPayloadAndEndsTheLogWithPN) {
   EXPECT_EQ(log.substr(0, 10), "ID 3 0 0 1");
   EXPECT_EQ(log.substr(log.size() - 11), "PN Frelby\r\n");
   EXPECT_EQ(InstallState.LogFile, nullptr);
+  EXPECT_EQ(RollBackInstallation(), 1);  // shortcuts and the uninstall entry go too
   RemoveTree(folder);
 }
 

@@ -6,6 +6,7 @@
 
 #include "driver/gui_driver.h"
 #include "shell/install_state.h"
+#include "shell/wizard_pages.h"
 #include "support/payload_module.h"
 #include "support/pipeline.h"
 #include "system/rollback.h"
@@ -235,3 +236,55 @@ TEST(RemoveIniEntry, CutsTheThreeBracketedFields) {
 }
 
 }  // namespace
+
+// A disk that fills up while installing: the write that does not fit ends the install
+// with the code of the file being written, and the rollback empties the drive again.
+struct FullDisk {
+  const char* Name;
+  int Code;
+  std::function<Bytes()> Payload;
+};
+
+Bytes Zeros(size_t size) { return Bytes(size, 0); }
+
+std::vector<FullDisk> FullDisks() {
+  return {
+      {"WhileStaging", 10, [] {
+         Bytes noise(5 << 20);
+         unsigned seed = 12345;
+         for (uint8_t& b : noise) b = (uint8_t)((seed = seed * 1103515245u + 12345u) >> 16);
+         return noise;  // staging copies it whatever it holds
+       }},
+      {"WhileExpanding", 12, [] { return Compress(PackArchive({{"null.bin", Zeros(5 << 20)}})); }},
+      {"WhileExtracting", 16, [] { return Compress(PackArchive({{"a.txt", Zeros(10)}, {"null.bin", Zeros(3 << 20)}})); }},
+  };
+}
+
+class FullDiskTest : public ::testing::TestWithParam<FullDisk> {};
+
+TEST_P(FullDiskTest, AShortWriteFailsTheInstallAndTheDriveIsEmptyAfterwards) {
+  std::string drive = SmallDrive();
+  if (drive.empty()) GTEST_SKIP() << "no small drive T: in this session";
+  const FullDisk& disk = GetParam();
+  ResetInstallState();
+  CoInitialize(nullptr);
+  SetCurrentDirectoryA("C:\\");
+  unsigned long long freeBefore = FreeSpaceKB(drive.c_str());
+  Machine before = Snapshot(drive);
+  SetTarget(drive + "Frelby\\");
+  InstallState.InstanceHandle = LoadPayloadModule(disk.Payload());
+  ASSERT_NE(InstallState.InstanceHandle, nullptr);
+
+  StartDriver(ScriptedUser(WizardScript()));
+  RunTicks(1, 100);
+  EXPECT_EQ(InstallState.FailureCode, disk.Code);
+  FinishInstallation(TestBackdrop());
+  StopDriver();
+  EXPECT_EQ(DriverMessages(), std::vector<std::string>{"Frelby: Die Installation wurde abgebrochen."});
+  SetCurrentDirectoryA("C:\\");
+  EXPECT_TRUE(Snapshot(drive) == before);
+  EXPECT_EQ(FreeSpaceKB(drive.c_str()), freeBefore);
+}
+
+INSTANTIATE_TEST_SUITE_P(EachWrittenFile, FullDiskTest, ::testing::ValuesIn(FullDisks()),
+                         [](const ::testing::TestParamInfo<FullDisk>& info) { return std::string(info.param.Name); });

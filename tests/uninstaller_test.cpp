@@ -17,6 +17,13 @@ void CreateUninstallKey(const char* name) {
   RegCloseKey(root);
 }
 
+void DeleteUninstallKey(const char* name) {
+  HKEY root;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, UninstallRoot, 0, KEY_ALL_ACCESS, &root) != ERROR_SUCCESS) return;
+  RegDeleteKeyA(root, name);
+  RegCloseKey(root);
+}
+
 bool UninstallKeyExists(const char* name) {
   HKEY root, key;
   if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, UninstallRoot, 0, KEY_READ, &root) != ERROR_SUCCESS) return false;
@@ -51,6 +58,7 @@ struct FakeInstall {
   ~FakeInstall() {
     RemoveTree(Base);
     RemoveTree(Group);
+    DeleteUninstallKey("FrelbyKey");
   }
 };
 
@@ -99,10 +107,7 @@ TEST(Uninstaller, TamperedRecordsPointingElsewhereArePassedOverAndTheRestIsUndon
   EXPECT_FALSE(FolderExists(install.Group));
   EXPECT_FALSE(UninstallKeyExists("FrelbyKey"));
   RemoveTree(otherGroup);
-  HKEY root;
-  ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, UninstallRoot, 0, KEY_ALL_ACCESS, &root), ERROR_SUCCESS);
-  RegDeleteKeyA(root, "AndereKey");
-  RegCloseKey(root);
+  DeleteUninstallKey("AndereKey");
 }
 
 TEST(Uninstaller, WithoutALogNothingIsTouched) {

@@ -215,3 +215,8 @@ HWND TestBackdrop() {
   }
   return backdrop;
 }
+
+std::string SmallDrive() {
+  UINT type = GetDriveTypeA("T:\\");
+  return type == DRIVE_FIXED || type == DRIVE_REMOVABLE ? "T:\\" : "";
+}

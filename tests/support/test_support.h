@@ -39,5 +39,8 @@ std::string ProgramsFolder();
 // Where a host file of the build lies for a Win32 program.
 std::string HostPath(const char* unixPath);
 
+// "T:\\", a drive of 4 MB that tests may fill, when the session provides it; else "".
+std::string SmallDrive();
+
 // The backdrop window of the test process, created once.
 HWND TestBackdrop();
