@@ -28,6 +28,7 @@ struct SzddStream {
   int StreamEnded;
   unsigned ExpandedLength;         // from the header
   unsigned Delivered;              // expanded bytes handed out
+  unsigned Position;               // where the next read begins (set by seeking)
   size_t WindowPos, ReadPos;       // decoded end and next byte to hand out, in Window
   unsigned char Window[SzddRingSize + OutputChunk + Slack];
   unsigned char InputBuffer[InputChunk];
@@ -42,6 +43,7 @@ void ResetDecoder(SzddStream* s) {
   s->Produced = 0;
   s->StreamEnded = 0;
   s->Delivered = 0;
+  s->Position = 0;
 }
 
 // Keeps the unread input and appends more from the file. Gives the bytes available.
@@ -142,6 +144,23 @@ int RewindFileStream(SzddStream* s) {
   return 1;
 }
 
+// Brings the decoder to the position a seek asked for: from the start again when it
+// lies behind, decoding and dropping the bytes in between when it lies ahead.
+int ReachPosition(SzddStream* s) {
+  if (s->Position < s->Delivered) {
+    unsigned position = s->Position;
+    if (!RewindFileStream(s)) return 0;
+    s->Position = position;
+  }
+  unsigned char skip[4096];
+  while (s->Delivered < s->Position) {
+    size_t want = s->Position - s->Delivered;
+    if (want > sizeof skip) want = sizeof skip;
+    if (Deliver(s, skip, want) == 0) return 0;
+  }
+  return 1;
+}
+
 }  // namespace
 
 int SzddReadHeader(const unsigned char* image, size_t imageSize, unsigned* expandedLength) {
@@ -180,24 +199,21 @@ long LzSeek(int handle, long offset, int origin) {
   SzddStream* s = StreamOf(handle);
   if (!s) return LzErrorBadInHandle;
   if (origin < LzSeekStart || origin > LzSeekEnd) return LzErrorBadValue;
-  long long base = origin == LzSeekStart ? 0 : origin == LzSeekCurrent ? s->Delivered : s->ExpandedLength;
+  long long base = origin == LzSeekStart ? 0 : origin == LzSeekCurrent ? s->Position : s->ExpandedLength;
   long long target = base + offset;
   if (target < 0 || target > (long long)s->ExpandedLength) return LzErrorBadValue;
-  if ((unsigned)target < s->Delivered && !RewindFileStream(s)) return LzErrorBadValue;
-  // Moving forward decodes and drops the bytes in between.
-  unsigned char skip[4096];
-  while (s->Delivered < (unsigned)target) {
-    size_t want = (unsigned)target - s->Delivered;
-    if (want > sizeof skip) want = sizeof skip;
-    if (Deliver(s, skip, want) == 0) break;
-  }
+  // Seeking only moves the position; the next read decodes up to it.
+  s->Position = (unsigned)target;
   return (long)target;
 }
 
 int LzRead(int handle, void* buffer, int count) {
   SzddStream* s = StreamOf(handle);
   if (!s || count < 0) return LzErrorBadInHandle;
-  return (int)Deliver(s, (unsigned char*)buffer, (size_t)count);
+  if (!ReachPosition(s)) return 0;
+  size_t done = Deliver(s, (unsigned char*)buffer, (size_t)count);
+  s->Position = s->Delivered;
+  return (int)done;
 }
 
 void LzClose(int handle) {
