@@ -1,5 +1,6 @@
 // Any bytes as an SZDD image: the decoder never reads or writes out of bounds, and
-// reading through the LZ operations in odd chunks gives the same bytes.
+// reading through the LZ operations in odd chunks, or after seeking anywhere, gives
+// the same bytes.
 #include <stdio.h>
 #include <string.h>
 #include <unistd.h>
@@ -25,8 +26,22 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
   int got;
   while (again.size() < sizeof out && (got = LzRead(handle, chunk, 1 + (int)(again.size() % 700))) > 0)
     again.insert(again.end(), chunk, chunk + got);
-  LzClose(handle);
   if (again.size() > sizeof out) again.resize(sizeof out);
   if (again.size() != written || (written > 0 && memcmp(again.data(), out, written) != 0)) __builtin_trap();
+
+  // Seeks to positions taken from the input itself, backwards and forwards.
+  for (size_t k = 0; k + 2 <= size && k < 16; k += 2) {
+    long target = (long)(((data[k] << 8) | data[k + 1]) % (written + 2));
+    long at = LzSeek(handle, target, LzSeekStart);
+    if (target > (long)written) {
+      if (at >= 0 && (size_t)target <= written) __builtin_trap();
+      continue;
+    }
+    if (at != target) continue;  // beyond the header's length: refused
+    int want = (int)(written - (size_t)target < 300 ? written - (size_t)target : 300);
+    if (LzRead(handle, chunk, want) != want || (want > 0 && memcmp(chunk, out + target, want) != 0)) __builtin_trap();
+    if (LzSeek(handle, 0, LzSeekCurrent) != target + want) __builtin_trap();
+  }
+  LzClose(handle);
   return 0;
 }
