@@ -74,6 +74,8 @@ int BeginExtraction() {
 int ExtractSlice(int tick) {
   if (!ExtractReader) return 1;  // extraction did not begin, or has ended
   unsigned budget = tick == 95 ? DataRemaining : DataTotal / 34;
+  // Entries are opened and filled while the tick's budget lasts; the last tick also
+  // creates the empty entries that follow the last data byte.
   do {
     if (EntryName[0] == 0) {
       if ((unsigned)EntryIndex >= ExtractReader->EntryCount) break;
@@ -97,7 +99,6 @@ int ExtractSlice(int tick) {
       ++EntryIndex;
       if (!closed) return FailExtraction(FailureEntryCreate);
     }
-    // The last tick also creates the empty entries that follow the last data byte.
   } while (budget > 0 || (tick == 95 && (unsigned)EntryIndex < ExtractReader->EntryCount));
   if (tick < 95) return 1;
 
