@@ -43,7 +43,8 @@ int main(int argc, char** argv) {
   }
   HMODULE module = LoadPayloadModule(ReadBytes(HostPath(argv[1])));
   if (!module) return 1;
-  std::string target = ScratchFolder("install-bench") + "Frelby\\";
+  std::string folder = ScratchFolder("install-bench");
+  std::string target = folder + "Frelby\\";
 
   // The whole progress page, as the user waits for it.
   if (!Prepare(module, target)) return 1;
@@ -77,7 +78,7 @@ int main(int argc, char** argv) {
   for (int tick = 1; tick <= ScheduleTicks; ++tick) over += took[tick] > ScheduleTimerPeriod;
   CloseLog();
   Remove();
-  RemoveTree(target.substr(0, target.size() - 7));
+  RemoveTree(folder);
 
   printf("install %s: payload %u bytes, failure code %d; progress page to final message %.0f ms, floor %.0f ms, "
          "ratio %.2f; longest tick %.1f ms (tick %d, goal 50 ms), %d ticks over 50 ms; staging, expansion, "

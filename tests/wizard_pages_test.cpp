@@ -186,7 +186,6 @@ TEST(TargetFolderPage, WeiterEndsTheTargetWithOneBackslash) {
 }
 
 TEST(TargetFolderPage, WeiterIsIgnoredWhileTheTargetIsRefused) {
-  std::vector<WindowKind> seen;
   RunInstallation(nullptr, "", PageUser([&](HWND page, WindowKind kind, int) {
     if (kind == WindowKind::Welcome) PressButton(page, IDOK);
     if (kind != WindowKind::TargetFolder) return;

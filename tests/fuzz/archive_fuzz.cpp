@@ -1,16 +1,11 @@
 // Any bytes as an archive: opening, lookups and the rule check stay in bounds.
-#include <stdio.h>
-#include <unistd.h>
 
+#include "fuzz_input.h"
 #include "payload/resource_archive.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
-  char path[64];
-  snprintf(path, sizeof path, "/tmp/archive-fuzz-%d", (int)getpid());
-  FILE* f = fopen(path, "wb");
-  if (!f) return 0;
-  fwrite(data, 1, size, f);
-  fclose(f);
+  char path[FuzzPathCapacity];
+  if (!WriteFuzzInput("archive-fuzz", data, size, path)) return 0;
   ArchiveReader* reader = OpenArchive(path);
   if (!reader) return 0;
   for (unsigned i = 0; i < reader->EntryCount && i < 64; ++i) {

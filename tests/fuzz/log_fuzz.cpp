@@ -2,17 +2,15 @@
 // stay inside their buffers.
 #include <stdio.h>
 #include <string.h>
-#include <unistd.h>
 
+#include "fuzz_input.h"
 #include "system/log_format.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
-  char path[64];
-  snprintf(path, sizeof path, "/tmp/log-fuzz-%d", (int)getpid());
-  FILE* log = fopen(path, "wb+");
+  char path[FuzzPathCapacity];
+  if (!WriteFuzzInput("log-fuzz", data, size, path)) return 0;
+  FILE* log = fopen(path, "rb");
   if (!log) return 0;
-  fwrite(data, 1, size, log);
-  rewind(log);
   int pending = CountLogLines(log);
   char line[LogLineCapacity], code[3], argument[LogLineCapacity];
   int flags[120];
