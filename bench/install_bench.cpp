@@ -5,6 +5,7 @@
 
 #include "driver/gui_driver.h"
 #include "shell/install_state.h"
+#include "shell/setup_run.h"
 #include "shell/step_schedule.h"
 #include "support/payload_module.h"
 #include "support/pipeline.h"

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "payload/szdd.h"
+#include "shell/bounded_text.h"
 #include "shell/install_state.h"
 
 namespace {

@@ -2,14 +2,10 @@
 
 #include <commctrl.h>
 #include <objbase.h>
-#include <stdarg.h>
 #include <string.h>
 
 #include "resources/resource_ids.h"
-#include "shell/step_schedule.h"
-#include "shell/wizard_pages.h"
-#include "system/install_log.h"
-#include "system/rollback.h"
+#include "shell/bounded_text.h"
 
 InstallStateRecord InstallState;
 
@@ -26,26 +22,6 @@ void FormFallbackTargetFolder() {
 }
 
 }  // namespace
-
-int CopyBounded(char* destination, size_t capacity, const char* text) {
-  size_t length = strlen(text);
-  if (length >= capacity) return 0;
-  memcpy(destination, text, length + 1);
-  return 1;
-}
-
-int FormatBounded(char* destination, size_t capacity, const char* format, ...) {
-  char scratch[1100];
-  va_list args;
-  va_start(args, format);
-  // The system's own formatter: -1 when the text does not fit, and no end byte when it
-  // fills the buffer exactly; both are refused below.
-  int length = _vsnprintf(scratch, sizeof scratch, format, args);
-  va_end(args);
-  if (length < 0 || (size_t)length >= sizeof scratch || (size_t)length >= capacity) return 0;
-  memcpy(destination, scratch, (size_t)length + 1);
-  return 1;
-}
 
 unsigned char PlatformKindFor(DWORD majorVersion, DWORD platformId) {
   if (majorVersion < 4) return PlatformProgramManager;
@@ -110,39 +86,4 @@ int InitInstallState() {
   }
   if (!readable) FormFallbackTargetFolder();
   return 1;
-}
-
-void RunWizard(HWND backdrop) {
-  do {
-    int templateId;
-    DLGPROC procedure;
-    switch (InstallState.WizardPage) {
-      case PageWelcome: templateId = IDD_WELCOME; procedure = WelcomePage; break;
-      case PageTargetFolder: templateId = IDD_TARGET_FOLDER; procedure = TargetFolderPage; break;
-      case PageConfirmation: templateId = IDD_CONFIRMATION; procedure = ConfirmationPage; break;
-      default: templateId = IDD_PROGRESS; procedure = ProgressPage; break;
-    }
-    INT_PTR result = DialogBoxParamA(InstallState.InstanceHandle, MAKEINTRESOURCEA(templateId), backdrop,
-                                     procedure, 0);
-    // A page that could not be created (-1) ends the wizard like a cancel: showing
-    // it again would fail again.
-    if (result == 0 || result == -1) {
-      InstallState.FailureCode = FailureCancelled;
-      return;
-    }
-  } while (InstallState.WizardPage < PageFinished);
-}
-
-void FinishInstallation(HWND backdrop) {
-  if (InstallState.LogFile) {
-    AppendLogRecord("PN", ProductFolder);
-    fclose(InstallState.LogFile);
-    InstallState.LogFile = nullptr;
-  }
-  if (InstallState.FailureCode != FailureNone) {
-    MessageBoxA(backdrop, "Die Installation wurde abgebrochen.", "Frelby", MB_OK);
-    RollBackInstallation();
-  } else {
-    MessageBoxA(backdrop, "Die Installation wurde erfolgreich durchgeführt.", "Frelby", MB_OK);
-  }
 }

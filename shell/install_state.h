@@ -1,5 +1,4 @@
-// The one process-wide installer state, its value tables, and the frame of a run:
-// start-up, the wizard loop and the final outcome.
+// The one process-wide installer state, its value tables, and start-up.
 #pragma once
 #include <windows.h>
 #include <stdio.h>
@@ -77,10 +76,3 @@ int InitInstallState();
 unsigned char PlatformKindFor(DWORD majorVersion, DWORD platformId);
 // Default TargetFolder from a "ProgramFilesDir" text; 0 when it would not fit.
 int FormDefaultTargetFolder(const char* programFilesDir);
-void RunWizard(HWND backdrop);
-void FinishInstallation(HWND backdrop);
-
-// Copies text into a fixed buffer only when it fits whole; 1 when copied.
-int CopyBounded(char* destination, size_t capacity, const char* text);
-// Formats into a fixed buffer only when the result fits whole; 1 when it fits.
-int FormatBounded(char* destination, size_t capacity, const char* format, ...);

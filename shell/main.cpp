@@ -2,6 +2,7 @@
 // or start-up fails, 1 once the wizard has run.
 #include "shell/backdrop_window.h"
 #include "shell/install_state.h"
+#include "shell/setup_run.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   HWND backdrop = CreateBackdropWindow(instance);

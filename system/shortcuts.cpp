@@ -5,6 +5,7 @@
 #include <shlobj.h>
 #include <string.h>
 
+#include "shell/bounded_text.h"
 #include "shell/install_state.h"
 #include "system/install_log.h"
 

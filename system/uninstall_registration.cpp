@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <string.h>
 
+#include "shell/bounded_text.h"
 #include "shell/install_state.h"
 #include "system/install_log.h"
 

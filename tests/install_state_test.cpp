@@ -1,7 +1,9 @@
 // Start-up, the wizard loop and the outcome of a run.
 #include <gtest/gtest.h>
 
+#include "shell/bounded_text.h"
 #include "shell/install_state.h"
+#include "shell/setup_run.h"
 #include "system/rollback.h"
 #include "support/installation.h"
 #include "support/payload_module.h"

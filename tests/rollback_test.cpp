@@ -6,6 +6,7 @@
 
 #include "driver/gui_driver.h"
 #include "shell/install_state.h"
+#include "shell/setup_run.h"
 #include "shell/wizard_pages.h"
 #include "support/payload_module.h"
 #include "support/pipeline.h"

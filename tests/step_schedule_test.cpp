@@ -6,6 +6,7 @@
 
 #include "resources/resource_ids.h"
 #include "shell/install_state.h"
+#include "shell/setup_run.h"
 #include "shell/step_schedule.h"
 #include "support/installation.h"
 #include "support/test_support.h"

@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include "self_delete.h"
+#include "shell/bounded_text.h"
 #include "shell/install_state.h"
 #include "uninstall.h"
 

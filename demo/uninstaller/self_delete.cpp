@@ -4,6 +4,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "shell/bounded_text.h"
 #include "shell/install_state.h"
 
 namespace {

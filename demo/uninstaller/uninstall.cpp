@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include "payload/resource_archive.h"
+#include "shell/bounded_text.h"
 #include "shell/install_state.h"
 #include "system/install_log.h"
 #include "system/rollback.h"

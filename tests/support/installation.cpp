@@ -1,6 +1,7 @@
 #include "support/installation.h"
 
 #include "shell/install_state.h"
+#include "shell/setup_run.h"
 #include "support/test_support.h"
 
 InstallationRun RunInstallation(HMODULE module, const std::string& target, DriverHandler user) {

@@ -1,0 +1,49 @@
+#include "shell/setup_run.h"
+
+#include "resources/resource_ids.h"
+#include "shell/install_state.h"
+#include "shell/step_schedule.h"
+#include "shell/wizard_pages.h"
+#include "system/install_log.h"
+#include "system/rollback.h"
+
+namespace {
+
+const char ProductName[] = "Frelby";
+
+}  // namespace
+
+void RunWizard(HWND backdrop) {
+  do {
+    int templateId;
+    DLGPROC procedure;
+    switch (InstallState.WizardPage) {
+      case PageWelcome: templateId = IDD_WELCOME; procedure = WelcomePage; break;
+      case PageTargetFolder: templateId = IDD_TARGET_FOLDER; procedure = TargetFolderPage; break;
+      case PageConfirmation: templateId = IDD_CONFIRMATION; procedure = ConfirmationPage; break;
+      default: templateId = IDD_PROGRESS; procedure = ProgressPage; break;
+    }
+    INT_PTR result = DialogBoxParamA(InstallState.InstanceHandle, MAKEINTRESOURCEA(templateId), backdrop,
+                                     procedure, 0);
+    // A page that could not be created (-1) ends the wizard like a cancel: showing
+    // it again would fail again.
+    if (result == 0 || result == -1) {
+      InstallState.FailureCode = FailureCancelled;
+      return;
+    }
+  } while (InstallState.WizardPage < PageFinished);
+}
+
+void FinishInstallation(HWND backdrop) {
+  if (InstallState.LogFile) {
+    AppendLogRecord("PN", ProductName);
+    fclose(InstallState.LogFile);
+    InstallState.LogFile = nullptr;
+  }
+  if (InstallState.FailureCode != FailureNone) {
+    MessageBoxA(backdrop, "Die Installation wurde abgebrochen.", "Frelby", MB_OK);
+    RollBackInstallation();
+  } else {
+    MessageBoxA(backdrop, "Die Installation wurde erfolgreich durchgeführt.", "Frelby", MB_OK);
+  }
+}
