@@ -5,6 +5,8 @@
 #include "payload/szdd.h"
 #include "shell/bounded_text.h"
 #include "shell/install_state.h"
+#include "system/install_log.h"
+#include "system/kept_aside.h"
 
 namespace {
 
@@ -33,10 +35,12 @@ int BeginExpansion() {
     InstallState.FailureCode = FailureLzOpen;
     return 0;
   }
-  ExpandedFile = fopen(InstallState.ExpandedPayloadPath, "wb");
+  // NC goes before the temporary file exists: a killed run's log names it too.
+  if (KeepFileAside(InstallState.ExpandedPayloadPath) && AppendLogRecord("NC", "temp.uni"))
+    ExpandedFile = fopen(InstallState.ExpandedPayloadPath, "wb");
   if (!ExpandedFile) {
     LzClose(source);
-    InstallState.FailureCode = FailureExpandedCreate;
+    if (InstallState.FailureCode == FailureNone) InstallState.FailureCode = FailureExpandedCreate;
     return 0;
   }
   ExpandSource = source;

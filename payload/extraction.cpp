@@ -7,6 +7,8 @@
 #include "shell/bounded_text.h"
 #include "shell/install_state.h"
 #include "system/install_log.h"
+#include "system/kept_aside.h"
+#include "system/record_trust.h"
 
 namespace {
 
@@ -19,6 +21,11 @@ unsigned EntryRemaining;
 char EntryPath[PathCapacity];
 FILE* EntryFile;
 
+// The pipeline's one message: an entry's folder cannot be made (or only through a link).
+void ReportUncreatablePath() {
+  MessageBoxA(nullptr, "Der von Ihnen angegebene Pfad konnte nicht angelegt werden.", "Fehler", MB_OK);
+}
+
 // Ends the extraction after a failure, letting go of what is open.
 int FailExtraction(int code) {
   if (EntryFile) fclose(EntryFile);
@@ -26,7 +33,7 @@ int FailExtraction(int code) {
   EntryName[0] = 0;
   CloseArchive();
   ExtractReader = nullptr;
-  InstallState.FailureCode = code;
+  if (InstallState.FailureCode == FailureNone) InstallState.FailureCode = code;
   return 0;
 }
 
@@ -37,13 +44,27 @@ int OpenNextEntry() {
   EntryRemaining = FindEntrySize(ExtractReader, EntryName);
   if (!FormatBounded(EntryPath, sizeof EntryPath, "%s%s", InstallState.TargetFolder, EntryName))
     return FailExtraction(FailureEntryCreate);
+  // Nothing is written through a link; a file already there is kept aside first, so the
+  // entry is always a new file.
+  if (!PathIsLinkFree(InstallState.TargetFolder, EntryName, 0)) {
+    ReportUncreatablePath();
+    return FailExtraction(FailureEntryFolder);
+  }
+  if (!KeepFileAside(EntryPath)) return FailExtraction(FailureEntryCreate);
   EntryFile = fopen(EntryPath, "wb");
   if (!EntryFile) {
     if (!CreateEntryFolders(EntryPath)) return FailExtraction(FailureEntryFolder);
     EntryFile = fopen(EntryPath, "wb");
     if (!EntryFile) return FailExtraction(FailureEntryCreate);
   }
-  AppendLogRecord("NC", EntryName);
+  // NC follows the file's creation at once: its folders' SD records must come before it,
+  // and those are known only once the first open has failed.
+  if (!AppendLogRecord("NC", EntryName)) {
+    fclose(EntryFile);  // a file the log cannot name is not left behind
+    EntryFile = nullptr;
+    DeleteFileA(EntryPath);
+    return FailExtraction(FailureLogWrite);
+  }
   return 1;
 }
 
@@ -113,21 +134,22 @@ int ExtractSlice(int tick) {
 int CreateEntryFolders(const char* path) {
   char work[PathCapacity];
   if (!CopyBounded(work, sizeof work, path)) return 0;
-  char lastCreated[PathCapacity] = "";
   size_t length = strlen(work);
   for (size_t i = 3; i < length; ++i) {
     if (work[i] != '\\') continue;
     work[i] = 0;
     if (!SetCurrentDirectoryA(work)) {
-      if (!CreateDirectoryA(work, nullptr)) {
-        MessageBoxA(nullptr, "Der von Ihnen angegebene Pfad konnte nicht angelegt werden.", "Fehler", MB_OK);
-        if (lastCreated[0]) AppendLogRecord("SD", lastCreated);
+      // Each level made gets its own SD, written before the folder is: a killed run's
+      // log names every folder it made, and removing one never made does nothing. A name
+      // that exists but cannot be entered is never recorded.
+      int absent = GetFileAttributesA(work) == INVALID_FILE_ATTRIBUTES;
+      if (!absent || !AppendLogRecord("SD", work) || !CreateDirectoryA(work, nullptr)) {
+        if (InstallState.FailureCode != FailureLogWrite)
+          ReportUncreatablePath();
         return 0;
       }
-      CopyBounded(lastCreated, sizeof lastCreated, work);
     }
     work[i] = '\\';
   }
-  if (lastCreated[0]) AppendLogRecord("SD", lastCreated);
   return 1;
 }

@@ -4,6 +4,8 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "payload/entry_names.h"
+
 const unsigned char ArchiveMagic[ArchiveMagicSize] = {
     'G', 'l', 'i', 'm', 'm', 'e', 'r', 's', 't', 'a', 'v', 'e', 'n', ' ',
     'R', 'e', 's', 'F', 'i', 'l', 'e', 0x1A, 0x00};
@@ -104,36 +106,57 @@ void CloseArchive() {
 }
 
 int ArchiveNamesEqual(const char* a, const char* b) {
-  return NameFieldEquals(a, b);
+  return NamesEqualFolded(a, b);
 }
 
 int ArchiveNameIsSafe(const char* name) {
   size_t length = strnlen(name, ArchiveNameCapacity);
-  if (length == 0 || length >= ArchiveNameCapacity) return 0;
-  size_t levelStart = 0;
-  for (size_t i = 0; i <= length; ++i) {
-    unsigned char c = (unsigned char)name[i];
-    if (c == '\\' || c == 0) {
-      size_t levelLength = i - levelStart;
-      if (levelLength == 0) return 0;  // leading, trailing or doubled backslash
-      if (name[levelStart] == '.' && (levelLength == 1 || (levelLength == 2 && name[levelStart + 1] == '.')))
-        return 0;
-      levelStart = i + 1;
-      continue;
-    }
-    if (c < 0x20 || strchr(":/*?\"<>|", c)) return 0;
-  }
-  return 1;
+  if (length == 0 || length >= ArchiveNameCapacity || !RelativePathIsSafe(name)) return 0;
+  // The installer's own files in the target folder, and the names it keeps files aside under.
+  static const char* const setupFiles[] = {"deinst.log", "temp.un_", "temp.uni"};
+  for (const char* own : setupFiles)
+    if (NamesEqualFolded(name, own)) return 0;
+  size_t suffix = strlen(KeptAsideSuffix);
+  return !(length >= suffix && NamesEqualFolded(name + length - suffix, KeptAsideSuffix));
 }
+
+namespace {
+
+unsigned FoldedNameHash(const char* name) {
+  unsigned hash = 2166136261u;
+  for (; *name; ++name) hash = (hash ^ FoldCp1252((unsigned char)*name)) * 16777619u;
+  return hash;
+}
+
+// 1 when no two names of the directory are the same file for Windows; one pass over a
+// hash table of directory indices.
+int NamesAreUnique(const ArchiveReader* reader) {
+  unsigned size = 16;
+  while (size < 2 * reader->EntryCount) size *= 2;
+  unsigned* slots = (unsigned*)calloc(size, sizeof(unsigned));
+  if (!slots) return 0;
+  int unique = 1;
+  for (unsigned i = 0; unique && i < reader->EntryCount; ++i) {
+    const char* name = reader->Directory[i].Name;
+    unsigned slot = FoldedNameHash(name) & (size - 1);
+    while (unique && slots[slot]) {
+      if (NamesEqualFolded(reader->Directory[slots[slot] - 1].Name, name)) unique = 0;
+      slot = (slot + 1) & (size - 1);
+    }
+    slots[slot] = i + 1;
+  }
+  free(slots);
+  return unique;
+}
+
+}  // namespace
 
 int ArchiveIsWellFormed(const ArchiveReader* reader, unsigned fileSize) {
   unsigned long long next = ArchiveHeaderSize + (unsigned long long)ArchiveEntrySize * reader->EntryCount;
   for (unsigned i = 0; i < reader->EntryCount; ++i) {
     const ArchiveEntry* entry = &reader->Directory[i];
     if (!ArchiveNameIsSafe(entry->Name) || entry->Offset != next) return 0;
-    for (unsigned j = 0; j < i; ++j)
-      if (ArchiveNamesEqual(reader->Directory[j].Name, entry->Name)) return 0;
     next += entry->Size;
   }
-  return next == fileSize;
+  return next == fileSize && NamesAreUnique(reader);
 }

@@ -34,10 +34,11 @@ unsigned FindEntrySize(const ArchiveReader* reader, const char* name);
 void CloseArchive();
 
 // 1 when the archive obeys the format's rules for `fileSize` bytes: names present,
-// terminated, safe and unique; data contiguous in directory order, filling the data area.
+// terminated, safe and unique for Windows; data contiguous in directory order, filling the data area.
 int ArchiveIsWellFormed(const ArchiveReader* reader, unsigned fileSize);
-// 1 when an entry name stays inside the target folder: not empty, relative, no drive,
-// no "." or ".." level, no empty level, only characters a Windows file name may hold.
+// 1 when an entry name stays inside the target folder and names a file of its own there:
+// a safe relative path (entry_names.h) of at most 127 characters, none of the installer's
+// own files, not ending in the suffix files are kept aside under.
 int ArchiveNameIsSafe(const char* name);
-// Letter case ignored for A-Z only, as archive lookups compare.
+// 1 when Windows takes the two names for the same file (code page 1252 letter case).
 int ArchiveNamesEqual(const char* a, const char* b);

@@ -7,6 +7,8 @@
 #include "shell/bounded_text.h"
 #include "shell/install_state.h"
 #include "system/install_log.h"
+#include "system/kept_aside.h"
+#include "system/rollback.h"
 
 namespace {
 
@@ -43,6 +45,46 @@ int WalkTargetLevels() {
   return levels;
 }
 
+// The earlier installation's log, now kept aside, is carried into the new log as EA
+// records ("EA <its line>"), so that one uninstall removes what either run made. A line
+// that would not fit a log line with the prefix is left out.
+int CarryOverEarlierRecords(const char* earlierLog) {
+  FILE* earlier = fopen(earlierLog, "rt");
+  if (!earlier) return 0;
+  char line[LogLineCapacity], code[3], argument[LogLineCapacity];
+  int written = 1;
+  while (written && fgets(line, sizeof line, earlier)) {
+    size_t length = strlen(line);
+    if (length > 0 && line[length - 1] == '\n') line[--length] = 0;
+    CutLogLine(line, code, argument);
+    if (!strcmp(code, "PN")) continue;
+    if (!strcmp(code, "EA")) written = AppendLogRecord("EA", argument);
+    else if (length + 4 < LogLineCapacity) written = AppendLogRecord("EA", line);
+  }
+  fclose(earlier);
+  return written;
+}
+
+// Opens a new log; the log of an earlier installation in the target folder is kept aside
+// first (the KA record follows as soon as the new log exists).
+int OpenNewLog(int* keptEarlier) {
+  char aside[PathCapacity];
+  *keptEarlier = 0;
+  if (!FormatBounded(InstallState.LogPath, PathCapacity, "%sdeinst.log", InstallState.TargetFolder) ||
+      !KeptAsidePath(aside, InstallState.LogPath))
+    return 0;
+  DWORD attributes = GetFileAttributesA(InstallState.LogPath);
+  if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    if (GetFileAttributesA(aside) != INVALID_FILE_ATTRIBUTES || !MoveFileA(InstallState.LogPath, aside)) return 0;
+    *keptEarlier = InstallState.LogKeptAside = 1;
+  }
+  InstallState.LogFile = fopen(InstallState.LogPath, "wt");
+  if (InstallState.LogFile) return 1;
+  if (*keptEarlier) MoveFileA(aside, InstallState.LogPath);
+  InstallState.LogKeptAside = 0;
+  return 0;
+}
+
 void ReleasePayload() {
   if (PayloadHandle) FreeResource(PayloadHandle);
   PayloadHandle = nullptr;
@@ -54,15 +96,27 @@ void ReleasePayload() {
 int BeginStaging() {
   StagedFile = nullptr;
   PayloadHandle = nullptr;
+  // What a killed earlier run left here goes first, so that the levels below are seen
+  // as the machine had them.
+  RecoverInterruptedRun();
   int levels = WalkTargetLevels();
+  InstallState.CreatedDirCount = levels;
 
-  if (!FormatBounded(InstallState.LogPath, PathCapacity, "%sdeinst.log", InstallState.TargetFolder) ||
-      !(InstallState.LogFile = fopen(InstallState.LogPath, "wt"))) {
+  int keptEarlier = 0;
+  if (!OpenNewLog(&keptEarlier)) {
     InstallState.FailureCode = FailureLogCreate;
     return 0;
   }
   InstallState.LogOpened = 1;
-  AppendLevelRecord(InstallState.CreatedDirFlags, levels);
+  // ID follows the levels it names (the log lives in the last of them); KA follows the
+  // earlier log's move, which had to come before the new log could take its name.
+  char earlierLog[PathCapacity];
+  if (!AppendLevelRecord(InstallState.CreatedDirFlags, levels) ||
+      (keptEarlier && (!KeptAsidePath(earlierLog, InstallState.LogPath) || !AppendLogRecord("KA", InstallState.LogPath) ||
+                       !CarryOverEarlierRecords(earlierLog)))) {
+    if (InstallState.FailureCode == FailureNone) InstallState.FailureCode = FailureLogWrite;
+    return 0;
+  }
 
   HRSRC resource = FindResourceA(InstallState.InstanceHandle, MAKEINTRESOURCEA(IDR_PAYLOAD), PayloadResourceType);
   if (!resource) {
@@ -82,10 +136,12 @@ int BeginStaging() {
     return 0;
   }
   StageRemaining = StageTotal;
+  // NC goes before the temporary file exists: a killed run's log names it too.
   if (!FormatBounded(InstallState.StagedPayloadPath, PathCapacity, "%s%s", InstallState.TargetFolder, "temp.un_") ||
+      !KeepFileAside(InstallState.StagedPayloadPath) || !AppendLogRecord("NC", "temp.un_") ||
       !(StagedFile = fopen(InstallState.StagedPayloadPath, "wb"))) {
     ReleasePayload();
-    InstallState.FailureCode = FailureStagedCreate;
+    if (InstallState.FailureCode == FailureNone) InstallState.FailureCode = FailureStagedCreate;
     return 0;
   }
   InstallState.StagedPayloadPresent = 1;

@@ -18,6 +18,17 @@ mount_small_drive() {
   fi
 }
 
+# Drive S: is a CD-ROM drive to Wine (a folder of the build): a drive of a type no
+# target may lie on.
+add_cd_drive() {
+  mkdir -p "$1/cd-drive"
+  ln -sfn "$1/cd-drive" "$WINEPREFIX/dosdevices/s:"
+  wine reg add 'HKLM\Software\Wine\Drives' /v s: /d cdrom /f >/dev/null 2>&1 || true
+  # Wine's mount manager reads the drive types when it starts.
+  wineserver -k >/dev/null 2>&1 || true
+  wineserver -w
+}
+
 start_wine_session() {
   local build=$1 own=${2:-}
   # winemenubuilder would mirror Start-menu shortcuts into the host's desktop menus.
@@ -36,7 +47,7 @@ start_wine_session() {
     wineboot -i >/dev/null 2>&1 || true
   fi
   wineserver -w
-  if [ -n "$own" ]; then mount_small_drive "$build"; fi
+  if [ -n "$own" ]; then mount_small_drive "$build"; add_cd_drive "$build"; fi
   wineserver -p >/dev/null 2>&1 || true
   # On Xvfb no window manager answers: Wine would wait two seconds for one each time a
   # window closes. Its windows are left unmanaged there, and managed on a real desktop.
@@ -53,7 +64,7 @@ start_wine_session() {
 stop_wine_session() {
   wineserver -k >/dev/null 2>&1 || true
   if [ -n "$frelby_small_drive" ]; then
-    rm -f "$WINEPREFIX/dosdevices/t:"
+    rm -f "$WINEPREFIX/dosdevices/t:" "$WINEPREFIX/dosdevices/s:"
     umount "$frelby_small_drive" 2>/dev/null || true
   fi
   frelby_small_drive=""

@@ -39,6 +39,8 @@ int FormDefaultTargetFolder(const char* programFilesDir) {
 
 int InitInstallState() {
   InstallState.FailureCode = FailureNone;
+  // A drive without a disk must answer as missing, never with the system's own box.
+  SetErrorMode(SEM_FAILCRITICALERRORS);
   InitCommonControls();
 
   OSVERSIONINFOA version;
@@ -82,7 +84,13 @@ int InitInstallState() {
   int readable = read == ERROR_SUCCESS && (type == REG_SZ || type == REG_EXPAND_SZ);
   if (readable) {
     value[size < 1000 ? size : 1000] = 0;
-    readable = FormDefaultTargetFolder(value);
+    // "%ProgramFiles%" and its kind name a folder only once expanded.
+    char expanded[1001];
+    if (type == REG_EXPAND_SZ) {
+      DWORD length = ExpandEnvironmentStringsA(value, expanded, sizeof expanded);
+      readable = length > 0 && length <= sizeof expanded && CopyBounded(value, sizeof value, expanded);
+    }
+    readable = readable && FormDefaultTargetFolder(value);
   }
   if (!readable) FormFallbackTargetFolder();
   return 1;

@@ -30,6 +30,7 @@ enum FailureCodeValue {
   FailureEntryCreate = 16,
   FailureCancelled = 17,
   FailureWindowsFolder = 18,
+  FailureLogWrite = 19,  // a record of the install log, or its closing, did not reach the disk
 };
 
 enum WizardPageValue {
@@ -63,6 +64,8 @@ struct InstallStateRecord {
   int ExpandedPayloadPresent;
   unsigned ExpandedSize;
   int CreatedDirFlags[CreatedDirCapacity];
+  int CreatedDirCount;  // the levels of TargetFolder that the level walk handled
+  int LogKeptAside;     // an earlier installation's log was kept aside for this run
   unsigned char CopyBuffer[CopyBufferSize];
   char ScratchPath[PathCapacity];
   int PendingLogLines;

@@ -5,6 +5,7 @@
 #include "shell/step_schedule.h"
 #include "shell/wizard_pages.h"
 #include "system/install_log.h"
+#include "system/kept_aside.h"
 #include "system/rollback.h"
 
 namespace {
@@ -35,15 +36,14 @@ void RunWizard(HWND backdrop) {
 }
 
 void FinishInstallation(HWND backdrop) {
-  if (InstallState.LogFile) {
-    AppendLogRecord("PN", ProductName);
-    fclose(InstallState.LogFile);
-    InstallState.LogFile = nullptr;
-  }
+  // A log that cannot be closed whole could not undo the installation: that fails it.
+  CloseInstallLog(ProductName);
   if (InstallState.FailureCode != FailureNone) {
     MessageBoxA(backdrop, "Die Installation wurde abgebrochen.", "Frelby", MB_OK);
     RollBackInstallation();
   } else {
+    // Only now is what the run replaced no longer needed.
+    if (InstallState.LogOpened) DropKeptAsides();
     MessageBoxA(backdrop, "Die Installation wurde erfolgreich durchgeführt.", "Frelby", MB_OK);
   }
 }

@@ -3,6 +3,7 @@
 #include <shlobj.h>
 #include <string.h>
 
+#include "payload/entry_names.h"
 #include "resources/resource_ids.h"
 #include "shell/bounded_text.h"
 #include "shell/install_state.h"
@@ -46,11 +47,22 @@ unsigned long long StoredTargetFreeKB() {
   return FreeSpaceKB(root);
 }
 
-// Opening of pages 2 and 3 after their texts: button 1 by the space, then the labels.
+// Opening of pages 2 and 3 after their texts: button 1 by the same full check as a typed
+// target (a stored text can be one "Weiter" refused, left by "Zurück"), then the labels.
 void ShowSpaceOfStoredTarget(HWND page) {
   unsigned long long free = StoredTargetFreeKB();
-  SetButtonEnabled(page, free >= RequiredSpaceKB());
+  SetButtonEnabled(page, CheckTargetDrive(InstallState.TargetFolder));
   UpdateSpaceLabels(page, free);
+}
+
+// The folders after the drive part: none (a drive root) or storable names, one backslash
+// between them and at most one at the end. No ".", "..", "/" or doubled backslash.
+int FolderPartIsSafe(const char* rest) {
+  char work[PathCapacity];
+  if (!CopyBounded(work, sizeof work, rest)) return 0;
+  size_t length = strlen(work);
+  if (length > 0 && work[length - 1] == '\\') work[--length] = 0;
+  return length == 0 || RelativePathIsSafe(work);
 }
 
 // A text fits TargetFolder when it still does with the backslash "Weiter" appends.
@@ -118,6 +130,7 @@ int CheckTargetDrive(const char* path) {
   int letter = UpperAscii(path[0]);
   if (letter < 'C' || letter > 'Z') return 0;
   if (path[1] != ':' || path[2] != '\\') return 0;
+  if (!FolderPartIsSafe(path + 3)) return 0;
   char root[4];
   SetDriveRoot(root, path[0]);
   UINT type = GetDriveTypeA(root);

@@ -1,16 +1,46 @@
 #include "system/install_log.h"
 
+#include <string.h>
+
+#include "shell/bounded_text.h"
 #include "shell/install_state.h"
 
-void AppendLogRecord(const char* code, const char* argument) {
-  if (InstallState.LogFile) fprintf(InstallState.LogFile, "%s %s\n", code, argument);
+namespace {
+
+// A record that does not reach the disk leaves the log unable to undo what follows.
+int CheckedWrite(int printed) {
+  if (printed >= 0 && fflush(InstallState.LogFile) == 0) return 1;
+  if (InstallState.FailureCode == FailureNone) InstallState.FailureCode = FailureLogWrite;
+  return 0;
 }
 
-void AppendLevelRecord(const int* flags, int count) {
-  if (!InstallState.LogFile) return;
-  fprintf(InstallState.LogFile, "ID %d", count);
-  for (int i = 0; i < count; ++i) fprintf(InstallState.LogFile, " %d", flags[i]);
-  fputs("\n", InstallState.LogFile);
+}  // namespace
+
+int AppendLogRecord(const char* code, const char* argument) {
+  if (!InstallState.LogFile) return 1;
+  return CheckedWrite(fprintf(InstallState.LogFile, "%s %s\n", code, argument));
+}
+
+int AppendLevelRecord(const int* flags, int count) {
+  if (!InstallState.LogFile) return 1;
+  // The line is built whole first: a level list longer than a log line would be read
+  // back in pieces, and is refused.
+  char line[LogLineCapacity - 1];
+  int fits = FormatBounded(line, sizeof line, "ID %d", count);
+  for (int i = 0; fits && i < count; ++i) {
+    size_t length = strlen(line);
+    fits = FormatBounded(line + length, sizeof line - length, " %d", flags[i]);
+  }
+  return CheckedWrite(fits ? fprintf(InstallState.LogFile, "%s\n", line) : -1);
+}
+
+int CloseInstallLog(const char* productName) {
+  if (!InstallState.LogFile) return 1;
+  int written = AppendLogRecord("PN", productName);
+  int closed = fclose(InstallState.LogFile) == 0;
+  InstallState.LogFile = nullptr;
+  if (!closed && InstallState.FailureCode == FailureNone) InstallState.FailureCode = FailureLogWrite;
+  return written && closed;
 }
 
 int ReadPendingLogLine(char* line) {

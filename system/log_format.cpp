@@ -29,16 +29,25 @@ void CutLogLine(const char* line, char* code, char* argument) {
   code[1] = length > 1 ? line[1] : 0;
   code[2] = 0;
   argument[0] = 0;
-  if (length > 5) {
-    memcpy(argument, line + 3, length - 4);
-    argument[length - 4] = 0;
-  } else if (length > 3) {
-    // A short line ("ID 0"): what follows the blank, without a line end.
-    size_t take = length - 3;
-    if (line[length - 1] == '\n') --take;
-    memcpy(argument, line + 3, take);
-    argument[take] = 0;
+  if (length <= 3) return;
+  // What follows the code and its blank, without the line end. A last line that has no
+  // line end (a log cut short by a crash) keeps its last character.
+  size_t take = length - 3;
+  if (line[length - 1] == '\n') --take;
+  memcpy(argument, line + 3, take);
+  argument[take] = 0;
+}
+
+int LastLogLineCode(FILE* log, char* code) {
+  char line[LogLineCapacity], argument[LogLineCapacity];
+  code[0] = 0;
+  if (fseek(log, 0, SEEK_SET) != 0) return 0;
+  int any = 0;
+  while (fgets(line, LogLineCapacity, log)) {
+    CutLogLine(line, code, argument);
+    any = 1;
   }
+  return any;
 }
 
 int DecodeLevelRecord(const char* argument, int* flags, int capacity, int* flagCount) {

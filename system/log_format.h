@@ -12,7 +12,9 @@ int CountLogLines(FILE* log);
 // Fetches line number *pending of `log` into line (500 bytes) and counts it off.
 int ReadLogLine(FILE* log, int* pending, char* line);
 // Cuts a line: the code is its first two characters; the argument (500 bytes) follows
-// the code and its blank, without the line's last character.
+// the code and its blank, without the line end.
 void CutLogLine(const char* line, char* code, char* argument);
+// The code of the last line of an open log (3 bytes); 0 when the log has no line.
+int LastLogLineCode(FILE* log, char* code);
 // Decodes an ID argument: gives the level count, and stores up to `capacity` flags.
 int DecodeLevelRecord(const char* argument, int* flags, int capacity, int* flagCount);

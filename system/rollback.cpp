@@ -6,6 +6,8 @@
 #include "shell/bounded_text.h"
 #include "shell/install_state.h"
 #include "system/install_log.h"
+#include "system/kept_aside.h"
+#include "system/record_trust.h"
 #include "system/shortcuts.h"
 #include "system/uninstall_registration.h"
 
@@ -13,27 +15,36 @@ namespace {
 
 enum { MaxLevelCount = 150 };
 
+int PredecessorLogKept;  // the log being undone named an earlier log kept aside
+
 void DeleteJoined(const char* format, const char* folder, const char* name) {
   char path[PathCapacity];
   if (FormatBounded(path, sizeof path, format, folder, name)) DeleteFileA(path);
 }
 
-// Carries out one record; 0 when the record ends the rollback early.
-int UndoRecord(const char* code, const char* argument, int* levelCount) {
+// Merges one ID record into the levels seen so far; 0 when its count is out of range.
+int MergeLevelRecord(const char* argument, int* levelCount, int* levelFlags) {
+  int flags[CreatedDirCapacity], stored = 0;
+  int count = DecodeLevelRecord(argument, flags, CreatedDirCapacity, &stored);
+  if (count > MaxLevelCount) return 0;
+  if (count > *levelCount) *levelCount = count;
+  for (int i = 0; i < stored; ++i) levelFlags[i] |= flags[i];
+  return 1;
+}
+
+// Carries out one trusted record; 0 when the record ends the rollback early.
+int UndoRecord(const char* code, const char* argument, int* levelCount, int* levelFlags) {
   if (!strcmp(code, "RK")) RemoveUninstallKey(argument);
+  else if (!strcmp(code, "KR")) RestoreUninstallKey(argument);
   else if (!strcmp(code, "NC")) DeleteJoined("%s%s", InstallState.TargetFolder, argument);
-  else if (!strcmp(code, "WC")) DeleteJoined("%s\\%s", InstallState.WindowsFolder, argument);
   else if (!strcmp(code, "PG")) DeleteProgmanGroup(argument);
   else if (!strcmp(code, "SD") || !strcmp(code, "CI")) RemoveDirectoryA(argument);
   else if (!strcmp(code, "CL")) DeleteFileA(argument);
-  else if (!strcmp(code, "IS")) ResetScreenSaver();
-  else if (!strcmp(code, "IN")) return RemoveIniEntry(argument);
-  else if (!strcmp(code, "ID")) {
-    int flags = 0;
-    memset(InstallState.CreatedDirFlags, 0, sizeof InstallState.CreatedDirFlags);
-    *levelCount = DecodeLevelRecord(argument, InstallState.CreatedDirFlags, CreatedDirCapacity, &flags);
-    if (*levelCount > MaxLevelCount) return 0;
-  }
+  else if (!strcmp(code, "KA")) {
+    // The earlier log can only come back once the log being read is gone.
+    if (!_stricmp(argument, InstallState.LogPath)) PredecessorLogKept = 1;
+    else RestoreKeptAside(argument);
+  } else if (!strcmp(code, "ID")) return MergeLevelRecord(argument, levelCount, levelFlags);
   return 1;
 }
 
@@ -46,32 +57,64 @@ size_t CutToParent(char* path) {
   return length;
 }
 
+// Opens the log at LogPath for reading and counts its lines; 0 when it cannot be read.
+int OpenLogForUndo() {
+  InstallState.LogFile = fopen(InstallState.LogPath, "rt");
+  if (!InstallState.LogFile) return 0;
+  InstallState.PendingLogLines = CountLogLines(InstallState.LogFile);
+  return 1;
+}
+
+void CloseLog() {
+  if (InstallState.LogFile) fclose(InstallState.LogFile);
+  InstallState.LogFile = nullptr;
+}
+
+// After the log of a failed run is deleted, the earlier installation's log it kept aside
+// takes its name again.
+void RestorePredecessorLog() {
+  if (PredecessorLogKept || InstallState.LogKeptAside) RestoreKeptAside(InstallState.LogPath);
+}
+
 }  // namespace
 
-int UndoLogRecords(int* levelCount, LogRecordFilter accept) {
+int UndoLogRecords(int earlierToo, int* levelCount, int* levelFlags) {
   char line[LogLineCapacity], code[3], argument[LogLineCapacity];
   *levelCount = 0;
+  memset(levelFlags, 0, sizeof(int) * CreatedDirCapacity);
+  PredecessorLogKept = 0;
+  LoadTrustedPlaces();
   do {
     if (!ReadPendingLogLine(line)) return 0;
     CutLogLine(line, code, argument);
-    if (accept && !accept(code, argument)) continue;
-    if (!UndoRecord(code, argument, levelCount)) return 0;
+    if (!strcmp(code, "EA")) {
+      // A record of the installation this run replaced: "EA <its own line>".
+      if (!earlierToo) continue;
+      char inner[LogLineCapacity];
+      CopyBounded(inner, sizeof inner, argument);
+      CutLogLine(inner, code, argument);
+      if (!strcmp(code, "EA")) continue;
+    }
+    if (!RecordIsTrusted(code, argument)) continue;
+    if (!UndoRecord(code, argument, levelCount, levelFlags)) return 0;
   } while (InstallState.PendingLogLines > 0);
   return 1;
 }
 
-void RemoveCreatedLevels(int levelCount) {
+int UndoneLogKeptItsPredecessor() { return PredecessorLogKept; }
+
+void RemoveCreatedLevels(int levelCount, const int* levelFlags) {
   char drive[4] = {InstallState.TargetFolder[0], ':', '\\', 0};
   SetCurrentDirectoryA(drive);
   char level[PathCapacity];
-  CopyBounded(level, sizeof level, InstallState.TargetFolder);
+  if (!CopyBounded(level, sizeof level, InstallState.TargetFolder)) return;
   size_t length = strlen(level);
   if (length > 0) level[--length] = 0;
   if (levelCount > CreatedDirCapacity) levelCount = CreatedDirCapacity;  // deeper levels have no flag
   for (int k = 0; k < levelCount; ++k) {
     // Levels are created top down, so the deepest one that existed ends the removal:
     // nothing above it was made by this run.
-    if (!InstallState.CreatedDirFlags[levelCount - 1 - k]) return;
+    if (!levelFlags[levelCount - 1 - k]) return;
     RemoveDirectoryA(level);
     if (CutToParent(level) < 3) return;
   }
@@ -84,16 +127,41 @@ int RollBackInstallation() {
   InstallState.ExpandedPayloadPresent = 0;
   if (!InstallState.LogOpened) return 1;
 
-  InstallState.LogFile = fopen(InstallState.LogPath, "rt");
-  if (!InstallState.LogFile) return 0;
-  InstallState.PendingLogLines = CountLogLines(InstallState.LogFile);
-  int levelCount = 0;
-  if (!UndoLogRecords(&levelCount, nullptr)) return 0;
-  fclose(InstallState.LogFile);
-  InstallState.LogFile = nullptr;
+  if (!OpenLogForUndo()) return 0;
+  int levelCount = 0, levelFlags[CreatedDirCapacity];
+  if (!UndoLogRecords(0, &levelCount, levelFlags)) return 0;
+  CloseLog();
   DeleteFileA(InstallState.LogPath);
-  RemoveCreatedLevels(levelCount);
+  RestorePredecessorLog();
+  // A level goes only when the log and this run's own walk both say it was created: the
+  // log on disk may have been changed since it was written.
+  if (levelCount > InstallState.CreatedDirCount) levelCount = InstallState.CreatedDirCount;
+  for (int i = 0; i < CreatedDirCapacity; ++i) levelFlags[i] = levelFlags[i] && InstallState.CreatedDirFlags[i];
+  RemoveCreatedLevels(levelCount, levelFlags);
   return 1;
+}
+
+void RecoverInterruptedRun() {
+  if (!FormatBounded(InstallState.LogPath, PathCapacity, "%sdeinst.log", InstallState.TargetFolder)) return;
+  char code[3] = "";
+  FILE* log = fopen(InstallState.LogPath, "rt");
+  int hasLines = log && LastLogLineCode(log, code);
+  if (log) fclose(log);
+  if (log && hasLines && !strcmp(code, "PN")) return;  // a finished installation
+  if (log && hasLines) {
+    if (!OpenLogForUndo()) return;
+    int levelCount = 0, levelFlags[CreatedDirCapacity];
+    int reachedFirst = UndoLogRecords(0, &levelCount, levelFlags);
+    CloseLog();
+    if (!reachedFirst) return;  // a log it cannot read through stays as it is
+    DeleteFileA(InstallState.LogPath);
+    RemoveCreatedLevels(levelCount, levelFlags);
+  } else if (log) {
+    DeleteFileA(InstallState.LogPath);  // created, but killed before its first record
+  }
+  // A run killed before its log named the earlier log it had kept aside.
+  RestoreKeptAside(InstallState.LogPath);
+  PredecessorLogKept = 0;
 }
 
 int ResetScreenSaver() {

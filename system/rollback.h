@@ -1,17 +1,22 @@
-// Undoing an installation from its log, last record first.
+// Undoing an installation from its log, last record first. Every record passes the one
+// trust rule (record_trust.h) before anything is done for it.
 #pragma once
 
 int RollBackInstallation();
 int ResetScreenSaver();
 int RemoveIniEntry(const char* argument);
 
-// Decides whether one record may be carried out; records it refuses are passed over.
-typedef int (*LogRecordFilter)(const char* code, const char* argument);
+// Undoes the records of the open LogFile from line PendingLogLines back to the first.
+// A run's own records are always undone; the records it carried over from the earlier
+// installation it replaced (EA) only when earlierToo is 1, as an uninstall does. Gives 1
+// when the first line was reached, 0 on an early stop. The ID records' level counts and
+// flags are merged into levelCount and levelFlags (CreatedDirCapacity entries).
+int UndoLogRecords(int earlierToo, int* levelCount, int* levelFlags);
+// Removes the levels of TargetFolder that levelFlags marks as created, deepest first.
+void RemoveCreatedLevels(int levelCount, const int* levelFlags);
+// 1 when the undone log had kept an earlier installation's log aside.
+int UndoneLogKeptItsPredecessor();
 
-// Undoes the records of the open LogFile from line PendingLogLines back to the first,
-// each one `accept` lets through (all of them when it is null). Gives 1 when the first
-// line was reached, 0 on an early stop; levelCount receives the ID record's level
-// count, its flags go to CreatedDirFlags.
-int UndoLogRecords(int* levelCount, LogRecordFilter accept);
-// Removes the levels of TargetFolder that CreatedDirFlags marks as created, deepest first.
-void RemoveCreatedLevels(int levelCount);
+// Before a run begins: when TargetFolder holds the log of a run that never ended (its
+// last record is not PN), undoes that run quietly, as its failure would have.
+void RecoverInterruptedRun();

@@ -8,6 +8,7 @@
 #include "shell/bounded_text.h"
 #include "shell/install_state.h"
 #include "system/install_log.h"
+#include "system/kept_aside.h"
 
 namespace {
 
@@ -39,12 +40,16 @@ int SetTargetFile(const char* fileName) {
 int ReadProgramsFolder(char* programs) {
   HKEY key;
   if (RegOpenKeyExA(HKEY_CURRENT_USER, ShellFoldersKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return 0;
+  char value[ProgramsCapacity];
   DWORD size = ProgramsCapacity - 1, type = 0;
-  LONG read = RegQueryValueExA(key, "Programs", nullptr, &type, (BYTE*)programs, &size);
+  LONG read = RegQueryValueExA(key, "Programs", nullptr, &type, (BYTE*)value, &size);
   RegCloseKey(key);
   if (read != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) return 0;
-  programs[size < ProgramsCapacity ? size : ProgramsCapacity - 1] = 0;
-  return 1;
+  value[size < ProgramsCapacity ? size : ProgramsCapacity - 1] = 0;
+  if (type == REG_SZ) return CopyBounded(programs, ProgramsCapacity, value);
+  // "%USERPROFILE%\..." names a folder only once expanded; a result that does not fit is refused.
+  DWORD expanded = ExpandEnvironmentStringsA(value, programs, ProgramsCapacity);
+  return expanded > 0 && expanded <= ProgramsCapacity;
 }
 
 int CreateProgramFolder(const char* name) {
@@ -52,8 +57,9 @@ int CreateProgramFolder(const char* name) {
   char folder[ProgramFolderCapacity];
   if (!ReadProgramsFolder(programs)) return 0;
   if (!FormatBounded(folder, sizeof folder, "%s\\%s", programs, name)) return 0;
+  // CI goes before the folder is made; its removal only ever takes an empty folder.
+  if (!AppendLogRecord("CI", folder)) return 0;
   CreateDirectoryA(folder, nullptr);
-  AppendLogRecord("CI", folder);
   return 1;
 }
 
@@ -79,11 +85,13 @@ int CreateShellLink(const char* linkSubPath, const char* targetPath) {
   WorkingFolderOf(targetPath, workingFolder);
   link->SetPath(targetPath);
   link->SetWorkingDirectory(workingFolder);
-  file->Save(widePath, FALSE);
+  // A shortcut of an earlier installation is kept aside, and CL goes to the log, before
+  // the new one is saved.
+  int recorded = KeepFileAside(linkPath) && AppendLogRecord("CL", linkPath);
+  if (recorded) file->Save(widePath, FALSE);
   file->Release();
   link->Release();
-  AppendLogRecord("CL", linkPath);
-  return 1;
+  return recorded;
 }
 
 int SendProgmanCommand(const char* command) {
@@ -91,14 +99,15 @@ int SendProgmanCommand(const char* command) {
   DWORD instance = 0;
   if (DdeInitializeA(&instance, ProgmanDdeCallback, APPCMD_CLIENTONLY, 0) != DMLERR_NO_ERROR) return 0;
   HSZ service = DdeCreateStringHandleA(instance, "PROGMAN", CP_WINANSI);
-  HCONV conversation = DdeConnect(instance, service, service, nullptr);
+  // Without its name handle a conversation would go to whichever server answers.
+  HCONV conversation = service ? DdeConnect(instance, service, service, nullptr) : nullptr;
   if (conversation) {
     if (DdeClientTransaction((BYTE*)command, lstrlenA(command) + 1, conversation, nullptr, CF_TEXT, XTYP_EXECUTE,
                              1000, nullptr))
       result = 1;
     DdeDisconnect(conversation);
   }
-  DdeFreeStringHandle(instance, service);
+  if (service) DdeFreeStringHandle(instance, service);
   DdeUninitialize(instance);
   return result;
 }
@@ -132,10 +141,11 @@ int CreateShortcuts() {
     if (!SetTargetFile("uninst.exe") || !CreateShellLink(subPath, InstallState.ScratchPath)) return 0;
     return 1;
   }
+  // PG goes before the group is made; deleting a group that was never made does nothing.
+  if (!AppendLogRecord("PG", ProductName)) return 0;
   DeleteProgmanGroup(ProductName);
   CreateProgmanGroup(ProductName);
   if (SetTargetFile("frelby.exe")) AddProgmanItem(ProductName, InstallState.ScratchPath, GameLinkName);
   if (SetTargetFile("uninst.exe")) AddProgmanItem(ProductName, InstallState.ScratchPath, UninstallLinkName);
-  AppendLogRecord("PG", ProductName);
   return 1;
 }

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <string.h>
 
+#include "payload/entry_names.h"
 #include "shell/bounded_text.h"
 #include "shell/install_state.h"
 #include "system/install_log.h"
@@ -33,6 +34,52 @@ void SetTextValue(HKEY key, const char* name, const char* text) {
   RegSetValueExA(key, name, 0, REG_SZ, (const BYTE*)text, (DWORD)strlen(text) + 1);
 }
 
+int AsideSubkey(char* subkey, const char* keyName) {
+  return FormatBounded(subkey, PathCapacity, "Uninstall\\%s%s", keyName, KeptAsideSuffix);
+}
+
+// Copies every value of one key into another; 0 when one cannot be copied whole.
+int CopyKeyValues(HKEY from, HKEY to) {
+  for (DWORD index = 0;; ++index) {
+    char name[256];
+    BYTE data[4096];
+    DWORD nameLength = sizeof name, dataLength = sizeof data, type = 0;
+    LONG read = RegEnumValueA(from, index, name, &nameLength, nullptr, &type, data, &dataLength);
+    if (read == ERROR_NO_MORE_ITEMS) return 1;
+    if (read != ERROR_SUCCESS || RegSetValueExA(to, name, 0, type, data, dataLength) != ERROR_SUCCESS) return 0;
+  }
+}
+
+// Copies the values of Uninstall\<from> into a new Uninstall\<to>; 1 when all arrived.
+int CopyEntryKey(HKEY parent, const char* from, const char* to) {
+  HKEY source, copy;
+  DWORD disposition = 0;
+  if (RegOpenKeyExA(parent, from, 0, KEY_READ, &source) != ERROR_SUCCESS) return 0;
+  int copied = CreateSubkey(parent, to, &copy, &disposition);
+  if (copied) {
+    copied = CopyKeyValues(source, copy);
+    RegCloseKey(copy);
+  }
+  RegCloseKey(source);
+  return copied;
+}
+
+// An entry of an earlier installation is copied aside before it is replaced (the KR
+// record goes first), so that a failed run can put it back as it was.
+int KeepEntryAside(HKEY parent, const char* keyName, const char* subkey) {
+  char aside[PathCapacity];
+  if (!AsideSubkey(aside, keyName)) return 0;
+  HKEY existing;
+  if (RegOpenKeyExA(parent, aside, 0, KEY_READ, &existing) == ERROR_SUCCESS) {
+    RegCloseKey(existing);  // an aside copy is never overwritten
+    return 0;
+  }
+  if (!AppendLogRecord("KR", keyName)) return 0;
+  if (CopyEntryKey(parent, subkey, aside)) return 1;
+  RegDeleteKeyA(parent, aside);
+  return 0;
+}
+
 }  // namespace
 
 int RegisterUninstall(const char* keyName, const char* displayName, const char* uninstallerFile) {
@@ -44,7 +91,16 @@ int RegisterUninstall(const char* keyName, const char* displayName, const char* 
     return 0;
   HKEY parent, key;
   DWORD disposition = 0;
-  if (!OpenEntryKey(subkey, &parent, &key, &disposition)) return 0;
+  if (!OpenParentKey(&parent)) return 0;
+  HKEY existing;
+  int replacing = RegOpenKeyExA(parent, subkey, 0, KEY_READ, &existing) == ERROR_SUCCESS;
+  if (replacing) RegCloseKey(existing);
+  // RK goes before the key is written: a log that names a key never made removes nothing.
+  if ((replacing && !KeepEntryAside(parent, keyName, subkey)) || !AppendLogRecord("RK", keyName) ||
+      !CreateSubkey(parent, subkey, &key, &disposition)) {
+    RegCloseKey(parent);
+    return 0;
+  }
   if (disposition == REG_OPENED_EXISTING_KEY) {
     // A key from an earlier installation starts afresh, without its old values.
     RegCloseKey(key);
@@ -63,7 +119,6 @@ int RegisterUninstall(const char* keyName, const char* displayName, const char* 
   SetTextValue(key, "UninstallString", uninstallString);
   RegCloseKey(key);
   RegCloseKey(parent);
-  AppendLogRecord("RK", keyName);
   return 1;
 }
 
@@ -77,4 +132,28 @@ int RemoveUninstallKey(const char* keyName) {
   RegDeleteKeyA(parent, subkey);
   RegCloseKey(parent);
   return 1;
+}
+
+int RestoreUninstallKey(const char* keyName) {
+  char subkey[PathCapacity], aside[PathCapacity];
+  if (!FormatBounded(subkey, sizeof subkey, "Uninstall\\%s", keyName) || !AsideSubkey(aside, keyName)) return 0;
+  HKEY parent, existing;
+  if (!OpenParentKey(&parent)) return 0;
+  int restored = 1;
+  if (RegOpenKeyExA(parent, aside, 0, KEY_READ, &existing) == ERROR_SUCCESS) {
+    RegCloseKey(existing);
+    RegDeleteKeyA(parent, subkey);
+    restored = CopyEntryKey(parent, aside, subkey);
+    if (restored) RegDeleteKeyA(parent, aside);
+  }
+  RegCloseKey(parent);
+  return restored;
+}
+
+void DropUninstallKeyAside(const char* keyName) {
+  char aside[PathCapacity];
+  HKEY parent;
+  if (!AsideSubkey(aside, keyName) || !OpenParentKey(&parent)) return;
+  RegDeleteKeyA(parent, aside);
+  RegCloseKey(parent);
 }

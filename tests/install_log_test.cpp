@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "shell/install_state.h"
+#include "support/pipeline.h"
 #include "support/test_support.h"
 #include "system/install_log.h"
 
@@ -68,12 +69,36 @@ TEST_F(InstallLogTest, ReadsLinesFromTheLastToTheFirst) {
   EXPECT_FALSE(ReadPendingLogLine(line));
 }
 
-TEST_F(InstallLogTest, LastLineWithoutLineEndIsCountedAndLosesItsLastCharacter) {
+TEST_F(InstallLogTest, LastLineWithoutLineEndIsCountedAndReadWhole) {
   OpenForReading("ID 0\r\nNC frelby.exe");
   ASSERT_EQ(InstallState.PendingLogLines, 2);
   char line[LogLineCapacity];
   ASSERT_TRUE(ReadPendingLogLine(line));
-  EXPECT_EQ(Cut(line), "frelby.ex");
+  EXPECT_EQ(Cut(line), "frelby.exe");
+  char code[3];
+  EXPECT_TRUE(LastLogLineCode(InstallState.LogFile, code));
+  EXPECT_STREQ(code, "NC");
+}
+
+TEST_F(InstallLogTest, ARecordThatCannotBeWrittenFailsTheInstallation) {
+  WriteText(folder + "deinst.log", "ID 0\n");
+  InstallState.LogFile = OpenUnwritable(folder + "deinst.log");
+  EXPECT_FALSE(AppendLogRecord("NC", "frelby.exe"));
+  EXPECT_EQ(InstallState.FailureCode, FailureLogWrite);
+  InstallState.FailureCode = 0;
+  EXPECT_FALSE(CloseInstallLog("Frelby"));
+  EXPECT_EQ(InstallState.LogFile, nullptr);
+  EXPECT_EQ(InstallState.FailureCode, FailureLogWrite);
+  EXPECT_EQ(ReadText(folder + "deinst.log"), "ID 0\n");
+}
+
+TEST_F(InstallLogTest, EachRecordIsOnDiskBeforeTheNextAction) {
+  InstallState.LogFile = fopen((folder + "deinst.log").c_str(), "wt");
+  int flags[1] = {1};
+  EXPECT_TRUE(AppendLevelRecord(flags, 1));
+  EXPECT_EQ(ReadText(folder + "deinst.log"), "ID 1 1\r\n");
+  EXPECT_TRUE(AppendLogRecord("NC", "frelby.exe"));
+  EXPECT_EQ(ReadText(folder + "deinst.log"), "ID 1 1\r\nNC frelby.exe\r\n");
 }
 
 TEST_F(InstallLogTest, EmptyFileHasNoLines) {

@@ -29,8 +29,8 @@ class ProgramFilesDirValue {
     else RegDeleteValueA(key_, "ProgramFilesDir");
     RegCloseKey(key_);
   }
-  void Set(const std::string& text) {
-    RegSetValueExA(key_, "ProgramFilesDir", 0, REG_SZ, (const BYTE*)text.c_str(), (DWORD)text.size() + 1);
+  void Set(const std::string& text, DWORD type = REG_SZ) {
+    RegSetValueExA(key_, "ProgramFilesDir", 0, type, (const BYTE*)text.c_str(), (DWORD)text.size() + 1);
   }
   void Remove() { RegDeleteValueA(key_, "ProgramFilesDir"); }
 
@@ -63,6 +63,17 @@ TEST(StartUp, TargetFolderIsProgramFilesDirWithFrelby) {
   EXPECT_EQ(StartUpTarget(), "D:\\Apps\\Frelby\\");
   value.Set("");
   EXPECT_EQ(StartUpTarget(), "\\Frelby\\");
+  // An expandable value names its folder once expanded.
+  SetEnvironmentVariableA("FRELBY_TEST_DRIVE", "E:");
+  value.Set("%FRELBY_TEST_DRIVE%\\Spiele", REG_EXPAND_SZ);
+  EXPECT_EQ(StartUpTarget(), "E:\\Spiele\\Frelby\\");
+  SetEnvironmentVariableA("FRELBY_TEST_DRIVE", std::string(300, 'x').c_str());
+  EXPECT_EQ(StartUpTarget(), std::string(1, InstallState.WindowsFolder[0]) + ":\\Programme\\Frelby\\");
+  SetEnvironmentVariableA("FRELBY_TEST_DRIVE", nullptr);
+  // A drive without a disk answers as missing, never with the system's own box.
+  SetErrorMode(0);
+  StartUpTarget();
+  EXPECT_TRUE(GetErrorMode() & SEM_FAILCRITICALERRORS);
 }
 
 TEST(StartUp, UnreadableOrOverlongProgramFilesDirGivesADriveQualifiedDefault) {

@@ -10,6 +10,9 @@
 
 namespace {
 
+// The records of the two temporary files, written before each is created.
+const std::string Temporaries = "NC temp.un_\r\nNC temp.uni\r\n";
+
 class PipelineTest : public ::testing::Test {
  protected:
   void Prepare(const std::string& name, const Bytes& payload) {
@@ -41,15 +44,17 @@ TEST_F(PipelineTest, StagingCopiesTheResourceInEighteenSlices) {
 
 TEST_F(PipelineTest, StagingRecordsWhichLevelsItCreated) {
   Prepare("levels", Bytes(50, 1));
-  RunTicks(1, 1);
-  EXPECT_EQ(LogText(), "ID 3 0 0 1\r\n");
+  RunTicks(1, 19);
+  EXPECT_EQ(LogText(), "ID 3 0 0 1\r\nNC temp.un_\r\n");
   CloseLog();
-  RunTicks(1, 1);  // every level exists now
-  EXPECT_EQ(LogText(), "ID 3 0 0 0\r\n");
+  DeleteFileA(InstallState.LogPath);
+  DeleteFileA(InstallState.StagedPayloadPath);
+  RunTicks(1, 19);  // every level exists now
+  EXPECT_EQ(LogText(), "ID 3 0 0 0\r\nNC temp.un_\r\n");
   CloseLog();
   SetTarget(parent + "a\\b\\c\\");
   RunTicks(1, 1);
-  EXPECT_EQ(LogText(), "ID 5 0 0 1 1 1\r\n");
+  EXPECT_EQ(LogText(), "ID 5 0 0 1 1 1\r\nNC temp.un_\r\n");
   EXPECT_TRUE(FolderExists(parent + "a\\b\\c"));
 }
 
@@ -67,6 +72,7 @@ TEST_F(PipelineTest, ATargetDeeperThanTheFlagsHoldStopsTheWalkWithCode5) {
   EXPECT_EQ(InstallState.FailureCode, 5);
   std::string expected = "ID 120";
   for (int i = 0; i < 120; ++i) expected += " 0";
+  expected += "\r\nNC temp.un_";
   EXPECT_EQ(LogText(), expected + "\r\n");
   RunTicks(2, 19);
   EXPECT_TRUE(InstallState.StagedPayloadPresent);
@@ -114,11 +120,11 @@ TEST_F(PipelineTest, ExtractionSpreadsEntriesOverTicksAndLogsEachOnce) {
   Bytes big(345, 'b');
   Prepare("extraction", Compress(PackArchive({{"first.dat", {}}, {"big.dat", big}, {"tail.dat", Bytes(5, 't')}})));
   RunTicks(1, 62);
-  EXPECT_EQ(LogText(), "ID 3 0 0 1\r\nNC first.dat\r\nNC big.dat\r\n");
+  EXPECT_EQ(LogText(), "ID 3 0 0 1\r\n" + Temporaries + "NC first.dat\r\nNC big.dat\r\n");
   RunTicks(63, 94);
-  EXPECT_EQ(LogText(), "ID 3 0 0 1\r\nNC first.dat\r\nNC big.dat\r\n");
+  EXPECT_EQ(LogText(), "ID 3 0 0 1\r\n" + Temporaries + "NC first.dat\r\nNC big.dat\r\n");
   RunTicks(95, 95);
-  EXPECT_EQ(LogText(), "ID 3 0 0 1\r\nNC first.dat\r\nNC big.dat\r\nNC tail.dat\r\n");
+  EXPECT_EQ(LogText(), "ID 3 0 0 1\r\n" + Temporaries + "NC first.dat\r\nNC big.dat\r\nNC tail.dat\r\n");
   EXPECT_EQ(ReadBytes(target + "big.dat"), big);
   EXPECT_EQ(ReadBytes(target + "tail.dat"), Bytes(5, 't'));
   EXPECT_EQ(ReadBytes(target + "first.dat").size(), 0u);
@@ -145,17 +151,17 @@ TEST_F(PipelineTest, EmptyEntriesAfterTheLastDataByteAreCreatedToo) {
   EXPECT_EQ(InstallState.FailureCode, 0);
   EXPECT_TRUE(FileExists(target + "empty1"));
   EXPECT_TRUE(FileExists(target + "empty2"));
-  EXPECT_EQ(LogText(), "ID 3 0 0 1\r\nNC data\r\nNC empty1\r\nNC empty2\r\n");
+  EXPECT_EQ(LogText(), "ID 3 0 0 1\r\n" + Temporaries + "NC data\r\nNC empty1\r\nNC empty2\r\n");
 }
 
-TEST_F(PipelineTest, MissingSubfoldersAreCreatedAndOnlyTheDeepestIsLogged) {
+TEST_F(PipelineTest, MissingSubfoldersAreCreatedAndEachIsLoggedTopDown) {
   Prepare("extraction-folders",
           Compress(PackArchive({{"resource\\x", Bytes(40, 'x')}, {"resource\\y", Bytes(40, 'y')},
                                 {"deep\\er\\z", Bytes(40, 'z')}})));
   RunTicks(1, 95);
   EXPECT_EQ(InstallState.FailureCode, 0);
-  EXPECT_EQ(LogText(), "ID 3 0 0 1\r\nSD " + target + "resource\r\nNC resource\\x\r\nNC resource\\y\r\nSD " + target +
-                           "deep\\er\r\nNC deep\\er\\z\r\n");
+  EXPECT_EQ(LogText(), "ID 3 0 0 1\r\n" + Temporaries + "SD " + target + "resource\r\nNC resource\\x\r\nNC resource\\y\r\nSD " +
+                           target + "deep\r\nSD " + target + "deep\\er\r\nNC deep\\er\\z\r\n");
   EXPECT_EQ(ReadBytes(target + "deep\\er\\z"), Bytes(40, 'z'));
 }
 
@@ -179,7 +185,7 @@ TEST_F(PipelineTest, ArchivesOutsideTheRulesAreRefusedBeforeAnythingIsWritten) {
     Prepare("extraction-refused", Compress(archive));
     RunTicks(1, 100);
     EXPECT_EQ(InstallState.FailureCode, 14);
-    EXPECT_EQ(LogText(), "ID 3 0 0 1\r\n");
+    EXPECT_EQ(LogText(), "ID 3 0 0 1\r\n" + Temporaries);
     EXPECT_TRUE(InstallState.ExpandedPayloadPresent);
     EXPECT_FALSE(FileExists(parent + "escape.txt"));
     EXPECT_FALSE(FileExists("C:\\escape.txt"));
@@ -206,7 +212,7 @@ TEST_F(PipelineTest, TheDemoPayloadInstallsEveryFileByteForByte) {
   EXPECT_EQ(names[1], "uninst.exe");
   Bytes demo = DemoArchive();
   EXPECT_EQ(demo[27 + 128] | (demo[27 + 129] << 8), 5195);
-  std::string expectedLog = "ID 3 0 0 1\r\n";
+  std::string expectedLog = "ID 3 0 0 1\r\n" + Temporaries;
   bool resourceSeen = false;
   for (const std::string& name : names) {
     EXPECT_EQ(ReadBytes(target + name), DemoEntrySource(name)) << name;

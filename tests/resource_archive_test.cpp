@@ -1,6 +1,9 @@
 // The archive reader: magic, directory, lookups, and files outside the format.
 #include <gtest/gtest.h>
 
+#include "tools/pack/archive_writer.h"
+#include "tools/pack/cp1252.h"
+
 #include "payload/resource_archive.h"
 #include "support/pipeline.h"
 
@@ -78,11 +81,56 @@ TEST_F(ArchiveReaderTest, WellFormedMeansContiguousDataThatFillsTheFile) {
   CloseArchive();
 }
 
+TEST_F(ArchiveReaderTest, NamesWindowsTakesForTheSameFileAreRefused) {
+  struct Case { std::string A, B; bool Unique; } cases[] = {
+      {"a.txt", "A.TXT", false}, {"\xC4rger.txt", "\xE4rger.txt", false}, {"\x8A\x9C", "\x9A\x8C", false},
+      {"\x9F", "\xFF", false}, {"sub\\\xDE", "SUB\\\xFE", false}, {"\xD7", "\xF7", true}, {"\xDF", "ss", true},
+      {"a", "b", true}};
+  for (const Case& c : cases) {
+    Bytes archive = RawArchive({{c.A, Bytes(1, 1)}, {"x", Bytes()}, {c.B, Bytes(2, 2)}});
+    ArchiveReader* reader = Open(archive);
+    ASSERT_NE(reader, nullptr);
+    EXPECT_EQ(ArchiveIsWellFormed(reader, (unsigned)archive.size()) != 0, c.Unique) << c.A << " " << c.B;
+    CloseArchive();
+  }
+}
+
+TEST(PackerNames, ManifestNamesAreStoredInCodePage1252OrRefused) {
+  struct Case { std::string Utf8, Stored; bool Storable; } cases[] = {
+      {"frelby.exe", "frelby.exe", true}, {"\xC3\xA4rger.txt", "\xE4rger.txt", true},
+      {"\xE2\x82\xAC.txt", "\x80.txt", true}, {"\xC5\xA0", "\x8A", true}, {"\xC5\xB8", "\x9F", true},
+      {"\xCE\xA9.txt", "", false},       // Greek Omega has no byte in code page 1252
+      {"\xC2\x81", "", false},           // a C1 control
+      {"\xC3", "", false},                // cut short
+      {"\xC0\xAE", "", false},           // an overlong "."
+      {"\xF0\x9F\x98\x80", "", false}};  // beyond the first plane
+  for (const Case& c : cases) {
+    std::string stored;
+    EXPECT_EQ(Utf8ToCp1252(c.Utf8, stored) != 0, c.Storable) << c.Utf8;
+    if (c.Storable) {
+      EXPECT_EQ(stored, c.Stored);
+    }
+  }
+  std::string error;
+  std::vector<PackEntry> entries = {{"frelby.exe", {1}, 1}, {"\xC4.txt", {2}, 2}, {"\xE4.TXT", {3}, 3}};
+  EXPECT_TRUE(BuildArchive(entries, error).empty());
+  EXPECT_EQ(error, "line 3: the same file name for Windows as \xC4.txt: \xE4.TXT");
+  entries = {{"frelby.exe", {1}, 1}, {"nul.dat", {2}, 7}};
+  EXPECT_TRUE(BuildArchive(entries, error).empty());
+  EXPECT_EQ(error, "line 7: name not allowed in the target folder: nul.dat");
+}
+
 TEST(ArchiveNames, OnlyNamesInsideTheTargetFolderAreSafe) {
-  for (const char* safe : {"frelby.exe", "resource\\a.anx", "a\\b\\c.d", "..x", "x..", "naïve.txt"})
+  for (const char* safe : {"frelby.exe", "resource\\a.anx", "a\\b\\c.d", "..x", "naïve.txt", "nul_x", "com10",
+                            "console.txt", "lpt", "a b", "resource\\aux_x\\y", "x~alt.txt", "temp.unx"})
     EXPECT_TRUE(ArchiveNameIsSafe(safe)) << safe;
   for (const char* unsafe : {"", "..\\x", "a\\..\\..\\x", "..", ".", "a\\.\\b", "\\x", "C:\\x", "C:x", "a/b",
-                             "a\\", "a\\\\b", "a*b", "a?b", "a|b", "a\"b", "a<b", "a>b", "a\tb"})
+                             "a\\", "a\\\\b", "a*b", "a?b", "a|b", "a\"b", "a<b", "a>b", "a\tb",
+                             // Windows would store these under another name, or open a device.
+                             "x..", "a.", "a ", "res.\\x", "res \\x", "nul", "NUL.txt", "Con", "con .txt", "aux\\x",
+                             "resource\\prn.dat", "COM1", "lpt9.log", "com\xB9", "LPT\xB3.x", "conin$", "CONOUT$",
+                             // The installer's own files, and the names it keeps files aside under.
+                             "deinst.log", "DEINST.LOG", "temp.un_", "Temp.Uni", "x~alt", "sub\\y~ALT"})
     EXPECT_FALSE(ArchiveNameIsSafe(unsafe)) << unsafe;
   EXPECT_FALSE(ArchiveNameIsSafe(std::string(128, 'x').c_str()));
   EXPECT_TRUE(ArchiveNameIsSafe(std::string(127, 'x').c_str()));

@@ -76,6 +76,14 @@ std::vector<Fault> Faults() {
          WriteText(t + "resource", "user's file");
          return DemoPayload();
        }},
+      {"EntrysSubfolderIsALinkToAFolderElsewhere", 15, [](const std::string& t) {
+         CreateDirectoryA(t.c_str(), nullptr);
+         std::string elsewhere = t.substr(0, t.size() - 7) + "elsewhere";
+         CreateDirectoryA(elsewhere.c_str(), nullptr);
+         WriteText(elsewhere + "\\a.anx", "not Frelby's");
+         MakeHostLink(t + "resource", elsewhere);
+         return DemoPayload();
+       }},
       {"FolderWithAnEntrysName", 16, [](const std::string& t) {
          CreateDirectoryA(t.c_str(), nullptr);
          CreateDirectoryA((t + "uninst.exe").c_str(), nullptr);
@@ -128,6 +136,9 @@ class RollbackLogTest : public ::testing::Test {
     CreateDirectoryA(target.c_str(), nullptr);
     snprintf(InstallState.LogPath, sizeof InstallState.LogPath, "%sdeinst.log", target.c_str());
     InstallState.LogOpened = 1;
+    // As if this run had created every level: what the log says decides.
+    InstallState.CreatedDirCount = CreatedDirCapacity;
+    for (int& flag : InstallState.CreatedDirFlags) flag = 1;
   }
   void TearDown() override { CloseLog(); }
   int RollBack(const std::string& log) {
@@ -141,12 +152,14 @@ TEST_F(RollbackLogTest, UndoesFilesFoldersAndCreatedLevelsFromTheLastRecord) {
   CreateDirectoryA((target + "resource").c_str(), nullptr);
   WriteText(target + "frelby.exe", "x");
   WriteText(target + "resource\\a.anx", "x");
-  WriteText(parent + "shortcut.lnk", "x");
-  CreateDirectoryA((parent + "menu").c_str(), nullptr);
-  EXPECT_EQ(RollBack("ID 3 0 0 1\nNC frelby.exe\nSD " + target + "resource\nNC resource\\a.anx\nCI " + parent +
-                     "menu\nCL " + parent + "shortcut.lnk\nXX unknown\nPN Frelby\n"),
+  std::string menu = ProgramsFolder() + "\\Frelby";
+  CreateDirectoryA(menu.c_str(), nullptr);
+  WriteText(menu + "\\Frelby.lnk", "x");
+  EXPECT_EQ(RollBack("ID 3 0 0 1\nNC frelby.exe\nSD " + target + "resource\nNC resource\\a.anx\nCI " + menu + "\nCL " +
+                     menu + "\\Frelby.lnk\nXX unknown\nPN Frelby\n"),
             1);
   EXPECT_EQ(SnapshotTree(parent), std::set<std::string>());
+  EXPECT_FALSE(FolderExists(menu));
   EXPECT_EQ(InstallState.PendingLogLines, 0);
   EXPECT_EQ(InstallState.LogFile, nullptr);
 }
@@ -208,19 +221,28 @@ TEST_F(RollbackLogTest, IdZeroRemovesNoLevel) {
   EXPECT_TRUE(FolderExists(target));
 }
 
-TEST_F(RollbackLogTest, WindowsFolderFilesIniEntriesAndTheScreenSaver) {
+TEST_F(RollbackLogTest, WindowsFolderFilesIniEntriesAndTheScreenSaverAreNeverTouched) {
   std::string windowsFile = std::string(InstallState.WindowsFolder) + "\\frelby-test.dat";
   WriteText(windowsFile, "x");
   std::string ini = parent + "x.ini";
   WritePrivateProfileStringA("Sect", "Key", "value", ini.c_str());
-  WritePrivateProfileStringA("Sect", "Other", "stays", ini.c_str());
+  WritePrivateProfileStringA("windows", "ScreenSaverActive", "1", "win.ini");
   EXPECT_EQ(RollBack("ID 3 0 0 1\nWC frelby-test.dat\nIN [" + ini + "][Sect][Key]\nIS\n"), 1);
-  EXPECT_FALSE(FileExists(windowsFile));
+  EXPECT_TRUE(FileExists(windowsFile));
   char value[64];
   GetPrivateProfileStringA("Sect", "Key", "absent", value, sizeof value, ini.c_str());
-  EXPECT_STREQ(value, "absent");
-  GetPrivateProfileStringA("Sect", "Other", "absent", value, sizeof value, ini.c_str());
-  EXPECT_STREQ(value, "stays");
+  EXPECT_STREQ(value, "value");
+  GetPrivateProfileStringA("windows", "ScreenSaverActive", "absent", value, sizeof value, "win.ini");
+  EXPECT_STREQ(value, "1");
+  DeleteFileA(windowsFile.c_str());
+  WritePrivateProfileStringA("windows", "ScreenSaverActive", nullptr, "win.ini");
+}
+
+TEST(ResetScreenSaver, EmptiesBothSettings) {
+  char before[64];
+  GetPrivateProfileStringA("windows", "ScreenSaverActive", "", before, sizeof before, "win.ini");
+  EXPECT_EQ(ResetScreenSaver(), 1);
+  char value[64];
   GetPrivateProfileStringA("windows", "ScreenSaverActive", "absent", value, sizeof value, "win.ini");
   EXPECT_STREQ(value, "");
   GetPrivateProfileStringA("BOOT", "SCRNSAVE.EXE", "absent", value, sizeof value, "system.ini");

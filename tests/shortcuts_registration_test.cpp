@@ -68,11 +68,13 @@ class SystemIntegrationTest : public ::testing::Test {
     programs = ProgramsFolder();
     RemoveTree(programs + "\\Frelby");
     RemoveUninstallKey("FrelbyKey");
+    DropUninstallKeyAside("FrelbyKey");
   }
   void TearDown() override {
     CloseLog();
     RemoveTree(programs + "\\Frelby");
     RemoveUninstallKey("FrelbyKey");
+    DropUninstallKeyAside("FrelbyKey");
   }
   std::string folder, programs;
 };
@@ -227,7 +229,14 @@ TEST_F(SystemIntegrationTest, RegistrationWritesExactlyTwoValuesAndTheRecord) {
   EXPECT_EQ(ReadValue("UninstallString"), "D:\\Spiele\\Frelby\\uninst.exe");
   std::set<std::string> entry = SnapshotRegistry(HKEY_LOCAL_MACHINE, EntryKey);
   EXPECT_EQ(entry.size(), 3u);  // the key and its two values
-  EXPECT_EQ(LogText(), "RK FrelbyKey\r\n");
+  // The earlier entry was kept aside first, and comes back as it was.
+  EXPECT_EQ(LogText(), "KR FrelbyKey\r\nRK FrelbyKey\r\n");
+  std::set<std::string> aside = SnapshotRegistry(HKEY_LOCAL_MACHINE, (std::string(EntryKey) + "~alt").c_str());
+  EXPECT_EQ(aside.size(), 2u);
+  EXPECT_EQ(RestoreUninstallKey("FrelbyKey"), 1);
+  EXPECT_EQ(ReadValue("Stale"), "old");
+  EXPECT_EQ(ReadValue("DisplayName"), "");
+  EXPECT_TRUE(SnapshotRegistry(HKEY_LOCAL_MACHINE, (std::string(EntryKey) + "~alt").c_str()).empty());
 }
 
 TEST_F(SystemIntegrationTest, OldShellRegistersNothing) {

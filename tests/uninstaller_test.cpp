@@ -2,7 +2,10 @@
 // records that point elsewhere, keeping what the user added.
 #include <gtest/gtest.h>
 
+#include "shell/install_state.h"
 #include "support/test_support.h"
+#include "system/rollback.h"
+#include "system/record_trust.h"
 #include "uninstall.h"
 
 namespace {
@@ -110,6 +113,56 @@ TEST(Uninstaller, TamperedRecordsPointingElsewhereArePassedOverAndTheRestIsUndon
   DeleteUninstallKey("AndereKey");
 }
 
+// Every line aimed at something that is not Frelby's, read by the installer's rollback
+// and by the uninstaller alike: the foreign objects stay as they were, Frelby's go.
+TEST(DoctoredLog, TouchesNothingOutsideFrelbysPlacesInRollbackOrUninstall) {
+  for (int uninstaller = 0; uninstaller < 2; ++uninstaller) {
+    FakeInstall install(uninstaller ? "doctored-uninstall" : "doctored-rollback");
+    std::string outside = install.Base + "draussen\\";
+    std::string sibling = install.Base + "Frelbyfremd";  // begins with the install folder's name
+    CreateDirectoryA(outside.c_str(), nullptr);
+    CreateDirectoryA((outside + "leer").c_str(), nullptr);
+    CreateDirectoryA(sibling.c_str(), nullptr);
+    WriteText(outside + "victim.txt", "not Frelby's");
+    ASSERT_TRUE(MakeHostLink(install.Folder + "link", outside.substr(0, outside.size() - 1)));
+    std::string winIni = ReadText("C:\\windows\\win.ini"), systemIni = ReadText("C:\\windows\\system.ini");
+    std::set<std::string> foreign = SnapshotTree(install.Base + "draussen");
+    install.WriteLog("NC link\\victim.txt\nSD " + install.Folder + "link\\leer\nSD " + sibling + "\nSD " + install.Folder +
+                     "..\\draussen\\leer\nCL " + install.Folder + "link\\victim.txt\nCI " + outside + "leer\nIS \nWC win.ini\n"
+                     "IN [win.ini][windows][load]\nKA " + outside + "victim.txt\nEA NC link\\victim.txt\n");
+    if (uninstaller) {
+      EXPECT_EQ(UninstallFrom(install.Folder.c_str()), UninstallFolderKept);  // the link stays
+    } else {
+      SetInstallFolder(install.Folder.c_str());
+      InstallState.LogOpened = 1;
+      InstallState.CreatedDirCount = 4;
+      InstallState.CreatedDirFlags[3] = 1;
+      EXPECT_EQ(RollBackInstallation(), 1);
+    }
+    EXPECT_EQ(SnapshotTree(install.Base + "draussen"), foreign) << uninstaller;
+    EXPECT_TRUE(FolderExists(sibling));
+    EXPECT_EQ(ReadText("C:\\windows\\win.ini"), winIni);
+    EXPECT_EQ(ReadText("C:\\windows\\system.ini"), systemIni);
+    EXPECT_FALSE(FileExists(install.Folder + "frelby.exe"));
+    EXPECT_FALSE(FolderExists(install.Group));
+    EXPECT_FALSE(UninstallKeyExists("FrelbyKey"));
+    RemoveHostLink(install.Folder + "link");
+  }
+}
+
+TEST(Uninstaller, UndoesAnInstallationAtADriveRoot) {
+  ResetInstallState();
+  std::string scratch = ScratchFolder("drive-root");
+  std::string drive = SmallDrive();
+  if (drive.empty()) GTEST_SKIP() << "no drive of the tests' own";
+  WriteText(drive + "frelby.exe", "game");
+  WriteText(drive + "deinst.log", "ID 0\nNC frelby.exe\nPN Frelby\n");
+  EXPECT_EQ(UninstallFrom(drive.c_str()), UninstallComplete);
+  EXPECT_FALSE(FileExists(drive + "frelby.exe"));
+  EXPECT_FALSE(FileExists(drive + "deinst.log"));
+  RemoveTree(scratch);
+}
+
 TEST(Uninstaller, WithoutALogNothingIsTouched) {
   FakeInstall install("uninstall-no-log");
   EXPECT_EQ(UninstallFrom(install.Folder.c_str()), UninstallNoLog);
@@ -129,7 +182,8 @@ TEST(Uninstaller, ADamagedLevelRecordStopsAndKeepsTheLog) {
 
 TEST(Uninstaller, TrustsOnlyRecordsInsideTheInstallAndStartMenuFolders) {
   ResetInstallState();
-  ASSERT_TRUE(SetTrustedPlaces("C:\\Programme\\Frelby\\"));
+  ASSERT_TRUE(SetInstallFolder("C:\\Programme\\Frelby\\"));
+  LoadTrustedPlaces();
   std::string group = ProgramsFolder() + "\\Frelby";
   struct Case { const char* code; std::string argument; int trusted; } cases[] = {
       {"NC", "frelby.exe", 1},
@@ -139,6 +193,16 @@ TEST(Uninstaller, TrustsOnlyRecordsInsideTheInstallAndStartMenuFolders) {
       {"NC", "C:\\autoexec.bat", 0},
       {"NC", "\\autoexec.bat", 0},
       {"NC", "a/../../x", 0},
+      {"NC", "temp.un_", 1},
+      {"NC", "nul", 0},
+      {"NC", "resource.\\x", 0},
+      {"KA", "C:\\Programme\\Frelby\\highscore.dat", 1},
+      {"KA", group + "\\Frelby.lnk", 1},
+      {"KA", "C:\\Programme\\highscore.dat", 0},
+      {"KR", "FrelbyKey", 1},
+      {"KR", "AndereKey", 0},
+      {"IS", "", 0},
+      {"EA", "NC frelby.exe", 0},
       {"SD", "C:\\Programme\\Frelby\\resource", 1},
       {"SD", "c:\\programme\\frelby\\resource", 1},
       {"SD", "C:\\Programme\\Frelby\\", 0},
@@ -167,7 +231,7 @@ TEST(Uninstaller, TrustsOnlyRecordsInsideTheInstallAndStartMenuFolders) {
 
 TEST(Uninstaller, RefusesAnInstallFolderWithoutItsFinalBackslash) {
   ResetInstallState();
-  EXPECT_FALSE(SetTrustedPlaces("C:\\Programme\\Frelby"));
+  EXPECT_FALSE(SetInstallFolder("C:\\Programme\\Frelby"));
   EXPECT_EQ(UninstallFrom("C:\\Programme\\Frelby"), UninstallNoLog);
 }
 

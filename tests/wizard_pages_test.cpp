@@ -123,10 +123,13 @@ std::vector<TypedTarget> TypeTargets(const std::vector<std::string>& texts) {
 TEST(TargetFolderPage, WeiterOnlyForAFixedDriveFromCToZWithRoom) {
   // Wine's prefix has C: and Z:; M: is no drive at all.
   std::vector<std::string> texts = {"C:\\Spiele\\Frelby", "c:\\spiele", "Z:\\tmp\\Frelby", "A:\\Frelby", "B:\\Frelby",
-                                    "C:Frelby", "", "\\\\server\\share\\Frelby", "M:\\Frelby", "\xC4:\\Frelby", "C:/Frelby"};
+                                    "C:Frelby", "", "\\\\server\\share\\Frelby", "M:\\Frelby", "\xC4:\\Frelby", "C:/Frelby",
+                                    "C:\\", "C:\\Spiele\\..\\Frelby", "C:\\Spiele.\\Frelby", "C:\\CON\\Frelby",
+                                    "C:\\Spiele\\\\Frelby", "C:\\Spiele/Frelby", "C:\\Spiele\\Frelby\\\\"};
   std::vector<TypedTarget> results = TypeTargets(texts);
   ASSERT_EQ(results.size(), texts.size());
-  std::vector<bool> enabled = {true, true, true, false, false, false, false, false, false, false, false};
+  std::vector<bool> enabled = {true,  true,  true,  false, false, false, false, false, false,
+                               false, false, true,  false, false, false, false, false, false};
   for (size_t i = 0; i < texts.size(); ++i) EXPECT_EQ(results[i].Enabled, enabled[i]) << "'" << texts[i] << "'";
   EXPECT_EQ(results[0].FreeLabel, "Freier Speicher auf C:\\");
   EXPECT_TRUE(ShowsFreeSpaceOf(results[0].FreeValue, "C:\\")) << results[0].FreeValue;
@@ -135,6 +138,32 @@ TEST(TargetFolderPage, WeiterOnlyForAFixedDriveFromCToZWithRoom) {
   EXPECT_EQ(results[4].FreeLabel, "Freier Speicher auf B:\\");
   EXPECT_EQ(results[8].FreeValue, "0 KB");
   EXPECT_EQ(results[6].FreeValue, "0 KB");
+}
+
+// A target "Weiter" refused, left with "Zurück": page 2 opens again with "Weiter" off,
+// and page 3 is never reached with it.
+TEST(TargetFolderPage, ARefusedTargetStaysRefusedAfterZurueck) {
+  std::vector<std::string> refused = {"C:spiel", "C:/x", "M:\\Frelby"};
+  if (GetDriveTypeA("S:\\") == DRIVE_CDROM) refused.push_back("S:\\Frelby");
+  for (const std::string& text : refused) {
+    bool enabledAgain = true;
+    RunInstallation(nullptr, "", PageUser([&](HWND page, WindowKind kind, int visit) {
+      if (kind == WindowKind::Welcome) PressButton(page, IDOK);
+      if (kind != WindowKind::TargetFolder) return;
+      if (visit == 1) {
+        TypeText(page, IDC_TARGET_EDIT, text);
+        PressButton(page, IDC_BACK);
+        return;
+      }
+      enabledAgain = ControlEnabled(page, IDOK);
+      PressButton(page, IDOK);  // refused: the page stays
+      PressButton(page, IDCANCEL);
+    }));
+    EXPECT_FALSE(enabledAgain) << text;
+    EXPECT_EQ(PagesShown(), (std::vector<WindowKind>{WindowKind::Welcome, WindowKind::TargetFolder, WindowKind::Welcome,
+                                                     WindowKind::TargetFolder, WindowKind::MessageBox}))
+        << text;
+  }
 }
 
 TEST(TargetFolderPage, TextsAreStoredVerbatimAndTooLongOnesNever) {

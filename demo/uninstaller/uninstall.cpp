@@ -3,34 +3,13 @@
 #include <windows.h>
 #include <string.h>
 
-#include "payload/resource_archive.h"
 #include "shell/bounded_text.h"
 #include "shell/install_state.h"
 #include "system/install_log.h"
 #include "system/rollback.h"
-#include "system/shortcuts.h"
+#include "system/kept_aside.h"
 
 namespace {
-
-const char UninstallKeyName[] = "FrelbyKey";
-const char GroupName[] = "Frelby";
-
-char ProgramFolder[PathCapacity];  // "<Programs>\Frelby"
-
-// The part of path after `folder`, or null when path does not begin with it.
-const char* InsideOf(const char* path, const char* folder) {
-  size_t length = strlen(folder);
-  if (length == 0 || _strnicmp(path, folder, length) != 0) return nullptr;
-  return path + length;
-}
-
-// path is folder itself (when folderItself), or a safe relative name below it.
-int LiesInFolder(const char* path, const char* folder, int folderItself) {
-  const char* rest = InsideOf(path, folder);
-  if (!rest) return 0;
-  if (*rest == 0) return folderItself;
-  return *rest == '\\' && ArchiveNameIsSafe(rest + 1);
-}
 
 // 1 when the folder (with its final backslash) holds anything.
 int FolderHoldsFiles(const char* folder) {
@@ -49,47 +28,36 @@ int FolderHoldsFiles(const char* folder) {
 
 }  // namespace
 
-int SetTrustedPlaces(const char* installFolder) {
-  char programs[PathCapacity];
-  ProgramFolder[0] = 0;
+int SetInstallFolder(const char* installFolder) {
+  // A drive root ("C:\") is an install folder too.
   size_t length = strlen(installFolder);
-  if (length < 4 || installFolder[length - 1] != '\\') return 0;
-  if (!CopyBounded(InstallState.TargetFolder, sizeof InstallState.TargetFolder, installFolder)) return 0;
-  // Without a Programs folder no shortcut record is trusted.
-  if (ReadProgramsFolder(programs) &&
-      !FormatBounded(ProgramFolder, sizeof ProgramFolder, "%s\\%s", programs, GroupName))
-    ProgramFolder[0] = 0;
-  return 1;
-}
-
-int RecordIsTrusted(const char* code, const char* argument) {
-  if (!strcmp(code, "NC")) return ArchiveNameIsSafe(argument);
-  if (!strcmp(code, "SD")) {
-    const char* rest = InsideOf(argument, InstallState.TargetFolder);
-    return rest && ArchiveNameIsSafe(rest);
-  }
-  if (!strcmp(code, "CI")) return LiesInFolder(argument, ProgramFolder, 1);
-  if (!strcmp(code, "CL")) return LiesInFolder(argument, ProgramFolder, 0);
-  if (!strcmp(code, "RK")) return !strcmp(argument, UninstallKeyName);
-  if (!strcmp(code, "PG")) return !strcmp(argument, GroupName);
-  // Files in the Windows folder and ini entries are nothing this installer makes.
-  if (!strcmp(code, "WC") || !strcmp(code, "IN")) return 0;
-  return 1;
+  if (length < 3 || installFolder[1] != ':' || installFolder[length - 1] != '\\') return 0;
+  return CopyBounded(InstallState.TargetFolder, sizeof InstallState.TargetFolder, installFolder) &&
+         FormatBounded(InstallState.LogPath, sizeof InstallState.LogPath, "%sdeinst.log", InstallState.TargetFolder);
 }
 
 int UninstallFrom(const char* installFolder) {
-  if (!SetTrustedPlaces(installFolder) ||
-      !FormatBounded(InstallState.LogPath, sizeof InstallState.LogPath, "%sdeinst.log", InstallState.TargetFolder))
-    return UninstallNoLog;
-  InstallState.LogFile = fopen(InstallState.LogPath, "rt");
-  if (!InstallState.LogFile) return UninstallNoLog;
-  InstallState.PendingLogLines = CountLogLines(InstallState.LogFile);
-  int levelCount = 0;
-  int reachedFirst = UndoLogRecords(&levelCount, RecordIsTrusted);
-  fclose(InstallState.LogFile);
-  InstallState.LogFile = nullptr;
-  if (!reachedFirst) return UninstallStopped;
-  DeleteFileA(InstallState.LogPath);
-  RemoveCreatedLevels(levelCount);
+  if (!SetInstallFolder(installFolder)) return UninstallNoLog;
+  int levelCount = 0, levelFlags[CreatedDirCapacity] = {};
+  // A run that was killed while it replaced an earlier installation kept that one's log
+  // aside: once its own log is undone, the earlier one is undone as well.
+  for (int round = 0; round < 4; ++round) {
+    InstallState.LogFile = fopen(InstallState.LogPath, "rt");
+    if (!InstallState.LogFile) {
+      if (round == 0) return UninstallNoLog;
+      break;
+    }
+    InstallState.PendingLogLines = CountLogLines(InstallState.LogFile);
+    int count = 0, flags[CreatedDirCapacity];
+    int reachedFirst = UndoLogRecords(1, &count, flags);
+    fclose(InstallState.LogFile);
+    InstallState.LogFile = nullptr;
+    if (!reachedFirst) return UninstallStopped;
+    if (count > levelCount) levelCount = count;
+    for (int i = 0; i < CreatedDirCapacity; ++i) levelFlags[i] |= flags[i];
+    DeleteFileA(InstallState.LogPath);
+    if (!UndoneLogKeptItsPredecessor() || !RestoreKeptAside(InstallState.LogPath)) break;
+  }
+  RemoveCreatedLevels(levelCount, levelFlags);
   return FolderHoldsFiles(InstallState.TargetFolder) ? UninstallFolderKept : UninstallComplete;
 }

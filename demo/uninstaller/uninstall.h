@@ -1,6 +1,6 @@
 // Removing an installed Frelby: the install log in the install folder is undone from
-// its last line to its first, with the installer's own rollback, passing over every
-// record that would touch something outside what the installer made.
+// its last line to its first, with the installer's own rollback and its trust rule, the
+// records it carried over from an installation it replaced included.
 #pragma once
 
 enum UninstallOutcome {
@@ -10,11 +10,9 @@ enum UninstallOutcome {
   UninstallStopped = 3,     // the log ended the undoing early (a damaged ID record)
 };
 
-// Sets the places records may name: the install folder (with its final backslash) and
-// the "Programs" shell folder's Frelby folder. 0 when a path does not fit.
-int SetTrustedPlaces(const char* installFolder);
-// 1 when a record may be carried out by the uninstaller.
-int RecordIsTrusted(const char* code, const char* argument);
+// Takes installFolder (with its final backslash, a drive root too) as TargetFolder and
+// its "deinst.log" as LogPath; 0 when it is no such folder or does not fit.
+int SetInstallFolder(const char* installFolder);
 // Undoes the log of installFolder (with its final backslash) and removes the log and
 // the levels the installer created.
 int UninstallFrom(const char* installFolder);

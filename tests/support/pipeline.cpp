@@ -1,5 +1,7 @@
 #include "support/pipeline.h"
 
+#include <fcntl.h>
+#include <io.h>
 #include <string.h>
 
 #include "payload/resource_archive.h"
@@ -37,4 +39,12 @@ Bytes RawArchive(const std::vector<std::pair<std::string, Bytes>>& entries) {
   }
   for (const auto& entry : entries) out.insert(out.end(), entry.second.begin(), entry.second.end());
   return out;
+}
+
+FILE* OpenUnwritable(const std::string& path) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return nullptr;
+  int descriptor = _open_osfhandle((intptr_t)file, _O_TEXT);
+  return descriptor < 0 ? nullptr : _fdopen(descriptor, "at");
 }

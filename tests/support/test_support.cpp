@@ -28,6 +28,10 @@ void RemoveTree(const std::string& path) {
   while (!folder.empty() && folder.back() == '\\') folder.pop_back();
   DWORD attributes = GetFileAttributesA(folder.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return;
+  if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {  // a link goes, never what it points to
+    RemoveHostLink(folder);
+    return;
+  }
   if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
     SetFileAttributesA(folder.c_str(), FILE_ATTRIBUTE_NORMAL);
     DeleteFileA(folder.c_str());
@@ -219,4 +223,52 @@ HWND TestBackdrop() {
 std::string SmallDrive() {
   UINT type = GetDriveTypeA("T:\\");
   return type == DRIVE_FIXED || type == DRIVE_REMOVABLE ? "T:\\" : "";
+}
+
+namespace {
+
+// The host path of a Windows path, from Wine's own kernel32.
+std::string UnixPathOf(const std::string& path) {
+  typedef char*(WINAPI * UnixName)(LPCWSTR);
+  UnixName unixName = (UnixName)(void*)GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name");
+  WCHAR wide[MAX_PATH];
+  if (!unixName || !MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH)) return "";
+  char* name = unixName(wide);
+  if (!name) return "";
+  std::string result = name;
+  HeapFree(GetProcessHeap(), 0, name);
+  return result;
+}
+
+}  // namespace
+
+// Runs a host program; its handle does not tell when it ends, so `done` is polled.
+bool RunOnHost(const char* program, std::string command, bool (*done)(const std::string&), const std::string& path) {
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessA(program, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+    return false;
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  for (int i = 0; i < 100; ++i) {
+    if (done(path)) return true;
+    Sleep(50);
+  }
+  return false;
+}
+
+bool Shown(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool Gone(const std::string& path) { return !Shown(path); }
+
+bool MakeHostLink(const std::string& link, const std::string& target) {
+  std::string from = UnixPathOf(target), to = UnixPathOf(link);
+  if (from.empty() || to.empty()) return false;
+  if (!RunOnHost("Z:\\bin\\ln", "/bin/ln -s \"" + from + "\" \"" + to + "\"", Shown, link)) return false;
+  return (GetFileAttributesA(link.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+bool RemoveHostLink(const std::string& link) {
+  std::string path = UnixPathOf(link);
+  return !path.empty() && RunOnHost("Z:\\bin\\rm", "/bin/rm -f \"" + path + "\"", Gone, link);
 }

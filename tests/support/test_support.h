@@ -44,3 +44,8 @@ std::string SmallDrive();
 
 // The backdrop window of the test process, created once.
 HWND TestBackdrop();
+
+// A directory link at `link` (a Windows path) to the folder `target`, made on the host as
+// a symbolic link, which Wine shows as a reparse point. False where it cannot be made.
+bool MakeHostLink(const std::string& link, const std::string& target);
+bool RemoveHostLink(const std::string& link);

@@ -2,6 +2,9 @@
 
 #include <string.h>
 
+#include <map>
+
+#include "payload/entry_names.h"
 #include "payload/resource_archive.h"
 
 namespace {
@@ -10,25 +13,31 @@ void Put32(std::vector<uint8_t>& out, size_t at, uint32_t v) {
   for (int i = 0; i < 4; ++i) out[at + i] = (uint8_t)(v >> (8 * i));
 }
 
+std::string Where(const PackEntry& entry) {
+  return entry.Line ? "line " + std::to_string(entry.Line) + ": " : std::string();
+}
+
 }  // namespace
 
 std::vector<uint8_t> BuildArchive(const std::vector<PackEntry>& entries, std::string& error) {
   uint64_t total = ArchiveHeaderSize + (uint64_t)ArchiveEntrySize * entries.size();
+  std::map<std::string, size_t> folded;  // the names as Windows compares them
   for (size_t i = 0; i < entries.size(); ++i) {
     const std::string& name = entries[i].Name;
     if (name.size() > ArchiveNameCapacity - 1) {
-      error = "name longer than 127 characters: " + name;
+      error = Where(entries[i]) + "name longer than 127 characters: " + name;
       return {};
     }
     if (name.find('\0') != std::string::npos || !ArchiveNameIsSafe(name.c_str())) {
-      error = "name not allowed in the target folder: " + name;
+      error = Where(entries[i]) + "name not allowed in the target folder: " + name;
       return {};
     }
-    for (size_t j = 0; j < i; ++j)
-      if (ArchiveNamesEqual(entries[j].Name.c_str(), name.c_str())) {
-        error = "duplicate name (letter case ignored): " + name;
-        return {};
-      }
+    std::string key;
+    for (char c : name) key += (char)FoldCp1252((unsigned char)c);
+    if (!folded.emplace(key, i).second) {
+      error = Where(entries[i]) + "the same file name for Windows as " + entries[folded[key]].Name + ": " + name;
+      return {};
+    }
     total += entries[i].Data.size();
   }
   if (total > UINT32_MAX) {

@@ -8,6 +8,7 @@
 struct PackEntry {
   std::string Name;            // as the archive holds it, subfolders joined by "\"
   std::vector<uint8_t> Data;
+  size_t Line = 0;             // its manifest line, for errors; 0 when none
 };
 
 // The archive bytes; on bad input an empty result and the reason in `error`.

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tools/pack/archive_writer.h"
+#include "tools/pack/cp1252.h"
 #include "tools/pack/szdd_compress.h"
 
 namespace {
@@ -54,7 +55,12 @@ int ReadManifest(const std::string& path, std::vector<PackEntry>& entries) {
       return 0;
     }
     PackEntry entry;
-    entry.Name = line.substr(0, tab);
+    entry.Line = lineNumber;
+    if (!Utf8ToCp1252(line.substr(0, tab), entry.Name)) {
+      fprintf(stderr, "pack: %s:%zu: name has a character code page 1252 cannot hold: %s\n", path.c_str(), lineNumber,
+              line.substr(0, tab).c_str());
+      return 0;
+    }
     std::string source = line.substr(tab + 1);
     if (source.empty() || source[0] != '/') source = folder + "/" + source;
     if (!ReadWholeFile(source, entry.Data)) {
@@ -78,7 +84,7 @@ int main(int argc, char** argv) {
   std::string error;
   std::vector<uint8_t> archive = BuildArchive(entries, error);
   if (archive.empty()) {
-    fprintf(stderr, "pack: %s\n", error.c_str());
+    fprintf(stderr, "pack: %s: %s\n", argv[1], error.c_str());
     return 1;
   }
   if (argc == 5 && !WriteWholeFile(argv[4], archive)) {

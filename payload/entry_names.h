@@ -1,0 +1,18 @@
+// The rules for names the installer writes below a folder it owns: relative paths whose
+// components Windows stores exactly as spelled, never a device, never a name Windows takes
+// for another one. Portable: the packer and the fuzz targets use them too.
+#pragma once
+#include <stddef.h>
+
+// Suffix of a file kept aside while a new one takes its name (".../x" -> ".../x~alt").
+extern const char KeptAsideSuffix[];
+
+// 1 when `length` bytes at `component` are one storable path component: not empty, not
+// "." or "..", no control or reserved character, no final dot or blank, no device name.
+int PathComponentIsSafe(const char* component, size_t length);
+// 1 when path is one or more safe components joined by single backslashes.
+int RelativePathIsSafe(const char* path);
+// Windows' upper case of a code page 1252 byte.
+unsigned char FoldCp1252(unsigned char c);
+// 1 when Windows takes the two names for the same file (code page 1252 letter case).
+int NamesEqualFolded(const char* a, const char* b);

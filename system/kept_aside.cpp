@@ -1,0 +1,55 @@
+#include "system/kept_aside.h"
+
+#include <windows.h>
+#include <string.h>
+
+#include "payload/entry_names.h"
+#include "shell/bounded_text.h"
+#include "shell/install_state.h"
+#include "system/install_log.h"
+#include "system/record_trust.h"
+#include "system/uninstall_registration.h"
+
+namespace {
+
+int Exists(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
+
+}  // namespace
+
+int KeptAsidePath(char* aside, const char* path) {
+  return FormatBounded(aside, PathCapacity, "%s%s", path, KeptAsideSuffix);
+}
+
+// KA goes before the move: a log that names a file kept aside that never moved restores
+// nothing.
+int KeepFileAside(const char* path) {
+  DWORD attributes = GetFileAttributesA(path);
+  // Nothing there, or a folder: the file's creation then succeeds or fails on its own.
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return 1;
+  char aside[PathCapacity];
+  // A name already taken by another file is never overwritten: both stay as they are.
+  if (!KeptAsidePath(aside, path) || Exists(aside)) return 0;
+  if (!AppendLogRecord("KA", path)) return 0;
+  return MoveFileA(path, aside) ? 1 : 0;
+}
+
+int RestoreKeptAside(const char* path) {
+  char aside[PathCapacity];
+  if (!KeptAsidePath(aside, path) || !Exists(aside)) return 1;
+  if (Exists(path)) return 0;
+  return MoveFileA(aside, path) ? 1 : 0;
+}
+
+void DropKeptAsides() {
+  FILE* log = fopen(InstallState.LogPath, "rt");
+  if (!log) return;
+  LoadTrustedPlaces();
+  char line[LogLineCapacity], code[3], argument[LogLineCapacity], aside[PathCapacity];
+  while (fgets(line, sizeof line, log)) {
+    CutLogLine(line, code, argument);
+    if (!RecordIsTrusted(code, argument)) continue;
+    if (!strcmp(code, "KA") && KeptAsidePath(aside, argument)) DeleteFileA(aside);
+    if (!strcmp(code, "KR")) DropUninstallKeyAside(argument);
+  }
+  fclose(log);
+}

@@ -1,0 +1,15 @@
+// What a run would replace (a file of an earlier installation or of the user's, a
+// shortcut) is kept aside first under its own name with KeptAsideSuffix, and the KA
+// record goes to the log before it moves: a failed or killed run puts it back, a
+// successful run drops it once its log is closed.
+#pragma once
+
+// Makes room at path: moves an existing file aside. 1 when the name is free now, 0 when
+// the file had to stay (the aside name is taken, the move or its record failed).
+int KeepFileAside(const char* path);
+// Puts a file kept aside back, when its name is free again.
+int RestoreKeptAside(const char* path);
+// After a successful run: deletes what its log says was kept aside.
+void DropKeptAsides();
+// The aside name of path (500 bytes); 0 when it does not fit.
+int KeptAsidePath(char* aside, const char* path);

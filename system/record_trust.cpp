@@ -1,0 +1,73 @@
+#include "system/record_trust.h"
+
+#include <windows.h>
+#include <string.h>
+
+#include "payload/entry_names.h"
+#include "shell/bounded_text.h"
+#include "shell/install_state.h"
+#include "system/shortcuts.h"
+
+namespace {
+
+const char UninstallKeyName[] = "FrelbyKey";
+const char GroupName[] = "Frelby";
+
+char ProgramFolder[PathCapacity];       // "<Programs>\Frelby", empty when unknown
+char ProgramFolderSlash[PathCapacity];  // the same with its final backslash
+
+// The part of path below folder (which ends with a backslash), or null.
+const char* Below(const char* path, const char* folder) {
+  size_t length = strlen(folder);
+  if (length == 0 || _strnicmp(path, folder, length) != 0) return nullptr;
+  return path + length;
+}
+
+// path is a safe relative name below folder, and no link lies on the way to it.
+int LiesBelow(const char* path, const char* folder) {
+  const char* rest = Below(path, folder);
+  return rest && RelativePathIsSafe(rest) && PathIsLinkFree(folder, rest, 0);
+}
+
+}  // namespace
+
+void LoadTrustedPlaces() {
+  char programs[PathCapacity];
+  ProgramFolder[0] = ProgramFolderSlash[0] = 0;
+  // Without a Programs folder no shortcut record is trusted.
+  if (!ReadProgramsFolder(programs) || !FormatBounded(ProgramFolder, sizeof ProgramFolder, "%s\\%s", programs, GroupName) ||
+      !FormatBounded(ProgramFolderSlash, sizeof ProgramFolderSlash, "%s\\", ProgramFolder))
+    ProgramFolder[0] = ProgramFolderSlash[0] = 0;
+}
+
+int PathIsLinkFree(const char* folder, const char* relative, int lastToo) {
+  char path[PathCapacity];
+  if (!FormatBounded(path, sizeof path, "%s%s", folder, relative)) return 0;
+  size_t start = strlen(folder);
+  for (size_t i = start;; ++i) {
+    char c = path[i];
+    if (c != '\\' && c != 0) continue;
+    if (c == 0 && !lastToo) return 1;
+    path[i] = 0;
+    DWORD attributes = GetFileAttributesA(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return 0;
+    if (c == 0) return 1;
+    path[i] = c;
+  }
+}
+
+int RecordIsTrusted(const char* code, const char* argument) {
+  const char* target = InstallState.TargetFolder;
+  if (!strcmp(code, "ID") || !strcmp(code, "PN")) return 1;
+  if (!strcmp(code, "NC")) return RelativePathIsSafe(argument) && PathIsLinkFree(target, argument, 0);
+  if (!strcmp(code, "SD")) return LiesBelow(argument, target);
+  if (!strcmp(code, "CI"))
+    return ProgramFolder[0] && (_stricmp(argument, ProgramFolder) == 0 || LiesBelow(argument, ProgramFolderSlash));
+  if (!strcmp(code, "CL")) return ProgramFolder[0] && LiesBelow(argument, ProgramFolderSlash);
+  if (!strcmp(code, "KA")) return LiesBelow(argument, target) || (ProgramFolder[0] && LiesBelow(argument, ProgramFolderSlash));
+  if (!strcmp(code, "RK") || !strcmp(code, "KR")) return !strcmp(argument, UninstallKeyName);
+  if (!strcmp(code, "PG")) return !strcmp(argument, GroupName);
+  // Everything else, the screen saver, files in the Windows folder and ini entries among
+  // it, is nothing this installer makes.
+  return 0;
+}

@@ -1,0 +1,126 @@
+// Installing over what is already there: an earlier installation, the log of a run that
+// was killed, entries deep in subfolders, a log that cannot be written. Whatever the
+// run's outcome, one uninstall afterwards leaves the machine as it was at the start.
+#include <gtest/gtest.h>
+
+#include "shell/install_state.h"
+#include "shell/setup_run.h"
+#include "support/installation.h"
+#include "support/payload_module.h"
+#include "support/pipeline.h"
+#include "support/test_support.h"
+#include "uninstall.h"
+
+namespace {
+
+const char UninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+
+// Files with their contents below a folder, the Start menu and the uninstall entries.
+std::set<std::string> Machine(const std::string& parent) {
+  std::set<std::string> all;
+  for (const std::string& f : SnapshotTree(parent)) all.insert("file " + f);
+  for (const std::string& f : SnapshotTree(ProgramsFolder())) all.insert("menu " + f);
+  for (const std::string& r : SnapshotRegistry(HKEY_LOCAL_MACHINE, UninstallKey)) all.insert("reg " + r);
+  return all;
+}
+
+int Install(HMODULE module, const std::string& target) {
+  return RunInstallation(module, target, ScriptedUser(WizardScript())).FailureCode;
+}
+
+class ReinstallTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    parent = ScratchFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
+    target = parent + "Frelby\\";
+    pristine = Machine(parent);
+    demo = LoadPayloadModule(DemoPayload());
+    ASSERT_NE(demo, nullptr);
+  }
+  void TearDown() override {
+    UninstallFrom(target.c_str());
+    EXPECT_EQ(Machine(parent), pristine) << "one uninstall leaves nothing";
+    RemoveTree(parent);
+  }
+  std::string parent, target;
+  std::set<std::string> pristine;
+  HMODULE demo = nullptr;
+};
+
+TEST_F(ReinstallTest, AFailedReinstallLeavesTheEarlierInstallationAsItWas) {
+  ASSERT_EQ(Install(demo, target), 0);
+  WriteText(target + "highscore.dat", "Punkte des Spielers");
+  // The last entry cannot be written: a folder stands in its place.
+  DeleteFileA((target + "resource\\boden.img").c_str());
+  ASSERT_TRUE(CreateDirectoryA((target + "resource\\boden.img").c_str(), nullptr));
+  std::set<std::string> earlier = Machine(parent);
+  EXPECT_EQ(Install(demo, target), FailureEntryCreate);
+  EXPECT_EQ(Machine(parent), earlier);
+  RemoveDirectoryA((target + "resource\\boden.img").c_str());
+}
+
+TEST_F(ReinstallTest, ASuccessfulReinstallKeepsNothingAsideAndNamesBothRuns) {
+  ASSERT_EQ(Install(demo, target), 0);
+  // The earlier installation had a file the new payload lacks.
+  HMODULE smaller = LoadPayloadModule(Compress(PackArchive({{"frelby.exe", Bytes{1, 2}}, {"uninst.exe", Bytes{3}}})));
+  std::set<std::string> earlier = Machine(parent);
+  EXPECT_EQ(Install(smaller, target), 0);
+  EXPECT_EQ(ReadBytes(target + "frelby.exe"), (Bytes{1, 2}));
+  EXPECT_TRUE(FileExists(target + "highscore.dat"));
+  for (const std::string& entry : Machine(parent)) EXPECT_EQ(entry.find("~alt"), std::string::npos) << entry;
+}
+
+TEST_F(ReinstallTest, AnInterruptedRunIsUndoneBeforeTheNextOneBegins) {
+  // What a run killed during extraction leaves: its folder, files, temporary file and log.
+  CreateDirectoryA(target.c_str(), nullptr);
+  CreateDirectoryA((target + "resource").c_str(), nullptr);
+  WriteText(target + "frelby.exe", "half");
+  WriteText(target + "temp.uni", "archive");
+  WriteText(target + "resource\\a.anx", "a");
+  WriteText(target + "deinst.log", "ID 2 0 1\nNC temp.un_\nNC temp.uni\nNC frelby.exe\nSD " + target +
+                                       "resource\nNC resource\\a.anx");  // cut short: no line end
+  HMODULE broken = LoadPayloadModule(Bytes(100, 'x'));
+  EXPECT_EQ(Install(broken, target), FailureLzOpen);
+  EXPECT_EQ(Machine(parent), pristine) << "the interrupted run and the failed one are both undone";
+  EXPECT_EQ(Install(demo, target), 0);
+}
+
+TEST_F(ReinstallTest, EveryFolderAnEntryNeedsIsRemovedAgain) {
+  Bytes payload = Compress(PackArchive({{"frelby.exe", Bytes{1}}, {"tief\\er\\x.dat", Bytes{2}}, {"tief\\y.dat", Bytes{3}}}));
+  HMODULE deep = LoadPayloadModule(payload);
+  ResetInstallState();
+  InstallState.InstanceHandle = deep;
+  SetTarget(target);
+  RunTicks(1, 100);
+  EXPECT_EQ(InstallState.FailureCode, 0);
+  std::string log = LogText();
+  EXPECT_NE(log.find("SD " + target + "tief\r\nSD " + target + "tief\\er\r\nNC tief\\er\\x.dat\r\nNC tief\\y.dat"),
+            std::string::npos)
+      << log;
+  // A failure after the entries: every created folder goes, the target folder too.
+  InstallState.FailureCode = FailureEntryCreate;
+  StartDriver(ScriptedUser(WizardScript()));
+  FinishInstallation(TestBackdrop());
+  StopDriver();
+  EXPECT_EQ(Machine(parent), pristine);
+  EXPECT_EQ(Install(deep, target), 0);  // and once more, for the uninstall
+}
+
+TEST_F(ReinstallTest, ALogThatCannotBeClosedFailsTheInstallationAndIsRolledBack) {
+  ResetInstallState();
+  InstallState.InstanceHandle = demo;
+  SetTarget(target);
+  RunTicks(1, 100);
+  ASSERT_EQ(InstallState.FailureCode, 0);
+  // The log's stream can no longer be written, as on a disk that has become full.
+  fclose(InstallState.LogFile);
+  InstallState.LogFile = OpenUnwritable(InstallState.LogPath);
+  StartDriver(ScriptedUser(WizardScript()));
+  FinishInstallation(TestBackdrop());
+  StopDriver();
+  EXPECT_EQ(InstallState.FailureCode, FailureLogWrite);
+  EXPECT_EQ(DriverMessages(), std::vector<std::string>{"Frelby: Die Installation wurde abgebrochen."});
+  EXPECT_EQ(Machine(parent), pristine);
+}
+
+}  // namespace
