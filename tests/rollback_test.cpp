@@ -216,6 +216,14 @@ TEST_F(RollbackLogTest, WithoutAnIdRecordNoLevelIsRemoved) {
   EXPECT_TRUE(FolderExists(target));
 }
 
+TEST_F(RollbackLogTest, ALevelTheRunFoundIsKeptWhateverTheLogNowSays) {
+  // The log was rewritten after the run: its ID claims the target folder was created.
+  InstallState.CreatedDirCount = 3;
+  InstallState.CreatedDirFlags[2] = 0;
+  EXPECT_EQ(RollBack("ID 3 1 1 1\n"), 1);
+  EXPECT_TRUE(FolderExists(target));
+}
+
 TEST_F(RollbackLogTest, IdZeroRemovesNoLevel) {
   EXPECT_EQ(RollBack("ID 0\n"), 1);
   EXPECT_TRUE(FolderExists(target));
