@@ -120,7 +120,7 @@ int CreateEntryFolders(const char* path) {
     work[i] = 0;
     if (!SetCurrentDirectoryA(work)) {
       if (!CreateDirectoryA(work, nullptr)) {
-        MessageBoxA(nullptr, "Der von Ihnen angegebene Pfad konnte nicht angelegt werden.", "Fehler", MB_OK);
+        if (!InstallState.Silent) MessageBoxA(nullptr, "Der von Ihnen angegebene Pfad konnte nicht angelegt werden.", "Fehler", MB_OK);
         if (lastCreated[0]) AppendLogRecord("SD", lastCreated);
         return 0;
       }

@@ -11,6 +11,14 @@ namespace {
 
 const char ProductName[] = "Frelby";
 
+void CloseInstallLog() {
+  if (InstallState.LogFile) {
+    AppendLogRecord("PN", ProductName);
+    fclose(InstallState.LogFile);
+    InstallState.LogFile = nullptr;
+  }
+}
+
 }  // namespace
 
 void RunWizard(HWND backdrop) {
@@ -35,15 +43,18 @@ void RunWizard(HWND backdrop) {
 }
 
 void FinishInstallation(HWND backdrop) {
-  if (InstallState.LogFile) {
-    AppendLogRecord("PN", ProductName);
-    fclose(InstallState.LogFile);
-    InstallState.LogFile = nullptr;
-  }
+  CloseInstallLog();
   if (InstallState.FailureCode != FailureNone) {
     MessageBoxA(backdrop, "Die Installation wurde abgebrochen.", "Frelby", MB_OK);
     RollBackInstallation();
   } else {
     MessageBoxA(backdrop, "Die Installation wurde erfolgreich durchgeführt.", "Frelby", MB_OK);
   }
+}
+
+int FinishUnattended() {
+  CloseInstallLog();
+  if (InstallState.FailureCode == FailureNone) return 1;
+  RollBackInstallation();
+  return 0;
 }
