@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tools/pack/archive_writer.h"
+#include "tools/pack/progress.h"
 #include "tools/pack/szdd_compress.h"
 
 namespace {
@@ -85,7 +86,10 @@ int main(int argc, char** argv) {
     fprintf(stderr, "pack: cannot write %s\n", argv[4]);
     return 1;
   }
-  if (!WriteWholeFile(argv[2], SzddCompress(archive.data(), archive.size()))) {
+  BeginPackProgress(archive.size());
+  std::vector<uint8_t> payload = SzddCompress(archive.data(), archive.size());
+  EndPackProgress(payload.size());
+  if (!WriteWholeFile(argv[2], payload)) {
     fprintf(stderr, "pack: cannot write %s\n", argv[2]);
     return 1;
   }
