@@ -23,7 +23,7 @@ FILE* EntryFile;
 
 // The pipeline's one message: an entry's folder cannot be made (or only through a link).
 void ReportUncreatablePath() {
-  MessageBoxA(nullptr, "Der von Ihnen angegebene Pfad konnte nicht angelegt werden.", "Fehler", MB_OK);
+  if (!InstallState.Silent) MessageBoxA(nullptr, "Der von Ihnen angegebene Pfad konnte nicht angelegt werden.", "Fehler", MB_OK);
 }
 
 // Ends the extraction after a failure, letting go of what is open.

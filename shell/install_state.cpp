@@ -66,7 +66,7 @@ int InitInstallState() {
   UINT windowsLength = GetWindowsDirectoryA(InstallState.WindowsFolder, FolderCapacity);
   if (windowsLength == 0 || windowsLength > FolderCapacity) {
     InstallState.WindowsFolder[0] = 0;
-    MessageBoxA(nullptr, "Das Windows-Hauptverzeichnis konnte nicht erkannt werden.", "Fehler", MB_OK);
+    if (!InstallState.Silent) MessageBoxA(nullptr, "Das Windows-Hauptverzeichnis konnte nicht erkannt werden.", "Fehler", MB_OK);
     InstallState.FailureCode = FailureWindowsFolder;
     return 0;
   }

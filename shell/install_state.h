@@ -69,6 +69,7 @@ struct InstallStateRecord {
   unsigned char CopyBuffer[CopyBufferSize];
   char ScratchPath[PathCapacity];
   int PendingLogLines;
+  int Silent;  // setup.exe /S: no window, no message box
 };
 
 extern InstallStateRecord InstallState;

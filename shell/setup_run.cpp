@@ -12,6 +12,16 @@ namespace {
 
 const char ProductName[] = "Frelby";
 
+// Closes the log of the run; 1 when the run succeeded, and then what it kept aside goes.
+int CloseRun() {
+  // A log that cannot be closed whole could not undo the installation: that fails it.
+  CloseInstallLog(ProductName);
+  if (InstallState.FailureCode != FailureNone) return 0;
+  // Only now is what the run replaced no longer needed.
+  if (InstallState.LogOpened) DropKeptAsides();
+  return 1;
+}
+
 }  // namespace
 
 void RunWizard(HWND backdrop) {
@@ -36,14 +46,16 @@ void RunWizard(HWND backdrop) {
 }
 
 void FinishInstallation(HWND backdrop) {
-  // A log that cannot be closed whole could not undo the installation: that fails it.
-  CloseInstallLog(ProductName);
-  if (InstallState.FailureCode != FailureNone) {
+  if (!CloseRun()) {
     MessageBoxA(backdrop, "Die Installation wurde abgebrochen.", "Frelby", MB_OK);
     RollBackInstallation();
   } else {
-    // Only now is what the run replaced no longer needed.
-    if (InstallState.LogOpened) DropKeptAsides();
     MessageBoxA(backdrop, "Die Installation wurde erfolgreich durchgeführt.", "Frelby", MB_OK);
   }
+}
+
+int FinishUnattended() {
+  if (CloseRun()) return 1;
+  RollBackInstallation();
+  return 0;
 }

@@ -4,3 +4,6 @@
 
 void RunWizard(HWND backdrop);
 void FinishInstallation(HWND backdrop);
+// The outcome without message boxes (setup.exe /S): the log closed, a failed
+// installation rolled back. 1 when installed.
+int FinishUnattended();

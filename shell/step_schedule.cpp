@@ -70,6 +70,17 @@ void RunScheduledStep(int tick) {
   }
 }
 
+void RunScheduleUnattended() {
+  InstallState.WizardPage = PageProgress;
+  for (TickCount = 0; TickCount < ScheduleTicks;) {
+    StepBusy = 1;
+    ++TickCount;
+    RunScheduledStep(TickCount);
+    StepBusy = 0;
+  }
+  InstallState.WizardPage = PageFinished;
+}
+
 INT_PTR CALLBACK ProgressPage(HWND page, UINT message, WPARAM, LPARAM) {
   if (message == WM_INITDIALOG) OpenProgressPage(page);
   else if (message == WM_TIMER) HandleTimerEvent(page);

@@ -10,3 +10,6 @@ extern int StepBusy;   // 1 while a tick runs; timer events meanwhile are droppe
 INT_PTR CALLBACK ProgressPage(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
 // Runs the step of one tick of the schedule.
 void RunScheduledStep(int tick);
+// The whole schedule without the page and its timer, tick after tick (setup.exe /S):
+// the same steps the page runs.
+void RunScheduleUnattended();

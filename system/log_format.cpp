@@ -3,14 +3,77 @@
 #include <stdlib.h>
 #include <string.h>
 
+namespace {
+
+// The lines of the log counted last, kept in one block, so that fetching a line costs no
+// reading and undoing a log from its last line to its first stays linear in its length.
+// They belong to that stream as long as it keeps the length it had when counted.
+FILE* HeldLog;
+long HeldLength;
+char* HeldText;         // the lines one after the other, each with its end byte
+unsigned* HeldStarts;   // where each line begins in HeldText
+int HeldLines;
+
+long LengthOf(FILE* log) {
+  return fseek(log, 0, SEEK_END) == 0 ? ftell(log) : -1;
+}
+
+void ForgetLines() {
+  free(HeldText);
+  free(HeldStarts);
+  HeldText = nullptr;
+  HeldStarts = nullptr;
+  HeldLog = nullptr;
+  HeldLines = 0;
+}
+
+// Grows a block to hold at least `needed` items of `size` bytes; 0 when memory runs out.
+int Reserve(void** block, size_t* capacity, size_t needed, size_t size) {
+  if (needed <= *capacity) return 1;
+  size_t grown = *capacity ? *capacity : 256;
+  while (grown < needed) grown *= 2;
+  void* larger = realloc(*block, grown * size);
+  if (!larger) return 0;
+  *block = larger;
+  *capacity = grown;
+  return 1;
+}
+
+}  // namespace
+
 int CountLogLines(FILE* log) {
+  ForgetLines();
   char line[LogLineCapacity];
-  int count = 0;
-  while (fgets(line, LogLineCapacity, log)) ++count;
+  int count = 0, held = 1;
+  size_t textUsed = 0, textCapacity = 0, startsCapacity = 0;
+  while (fgets(line, LogLineCapacity, log)) {
+    size_t length = strlen(line) + 1;
+    // Without memory for them the lines are still counted, and fetched by scanning.
+    held = held && Reserve((void**)&HeldText, &textCapacity, textUsed + length, 1) &&
+           Reserve((void**)&HeldStarts, &startsCapacity, (size_t)count + 1, sizeof(unsigned));
+    if (held) {
+      memcpy(HeldText + textUsed, line, length);
+      HeldStarts[count] = (unsigned)textUsed;
+      textUsed += length;
+    }
+    ++count;
+  }
+  if (held && count > 0) {
+    HeldLog = log;
+    HeldLines = count;
+    HeldLength = LengthOf(log);
+  } else {
+    ForgetLines();
+  }
   return count;
 }
 
 int ReadLogLine(FILE* log, int* pending, char* line) {
+  if (log == HeldLog && *pending >= 1 && *pending <= HeldLines && LengthOf(log) == HeldLength) {
+    strcpy(line, HeldText + HeldStarts[*pending - 1]);  // read with the same 500 bytes
+    --*pending;
+    return 1;
+  }
   if (fseek(log, 0, SEEK_SET) != 0) return 0;
   int number = 0;
   while (fgets(line, LogLineCapacity, log)) {

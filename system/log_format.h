@@ -7,9 +7,11 @@
 
 enum { LogLineCapacity = 500 };
 
-// Lines of an open log (read with at most 499 characters each).
+// Lines of an open log (read with at most 499 characters each); also keeps them for
+// ReadLogLine.
 int CountLogLines(FILE* log);
-// Fetches line number *pending of `log` into line (500 bytes) and counts it off.
+// Fetches line number *pending of `log` into line (500 bytes) and counts it off: from
+// the lines kept when the log was counted last, else by a scan from its start.
 int ReadLogLine(FILE* log, int* pending, char* line);
 // Cuts a line: the code is its first two characters; the argument (500 bytes) follows
 // the code and its blank, without the line end.

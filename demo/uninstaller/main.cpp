@@ -1,16 +1,25 @@
 // Frelby's uninstaller: asks once, then removes what the install log records, and says
-// how it went.
+// how it went. "/S": no question, no message; the exit status tells the outcome.
 #include <windows.h>
 #include <string.h>
 
 #include "self_delete.h"
 #include "shell/bounded_text.h"
 #include "shell/install_state.h"
+#include "system/rollback.h"
 #include "uninstall.h"
 
 namespace {
 
 const char Caption[] = "Frelby deinstallieren";
+
+// Exit status of "uninst.exe /S" (and of its helper copy).
+enum UnattendedStatus {
+  UnattendedComplete = 0,     // everything the installer made is gone
+  UnattendedFolderKept = 1,   // done; the install folder stays: it holds files of the user's
+  UnattendedFailed = 2,       // no readable or a damaged "deinst.log", or the copy did not start
+  UnattendedRefused = 3,      // an unknown option: nothing was touched
+};
 
 // The folder of this program, with its final backslash.
 int OwnFolder(char* folder, DWORD capacity) {
@@ -46,25 +55,108 @@ void ShowOutcome(int outcome, const char* folder) {
   MessageBoxA(nullptr, message, Caption, MB_OK | icon);
 }
 
+// 1 when the folder (with its final backslash) holds anything but the file `except`.
+int FolderHoldsOthers(const char* folder, const char* except) {
+  char pattern[PathCapacity];
+  if (!FormatBounded(pattern, sizeof pattern, "%s*", folder)) return 1;
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA(pattern, &found);
+  if (search == INVALID_HANDLE_VALUE) return 0;
+  int holds = 0;
+  do {
+    if (strcmp(found.cFileName, ".") && strcmp(found.cFileName, "..") && _stricmp(found.cFileName, except)) holds = 1;
+  } while (!holds && FindNextFileA(search, &found));
+  FindClose(search);
+  return holds;
+}
+
+// The copy of an unattended uninstall: undoes the log while the original still runs
+// and waits for the report, reports, and once the original has ended removes its file
+// and the folders that held it.
+int RunUnattendedHelper(const HelperArguments& arguments) {
+  int outcome = UninstallFrom(arguments.InstallFolder);
+  int done = outcome == UninstallComplete || outcome == UninstallFolderKept;
+  const char* name = strrchr(arguments.OriginalFile, '\\') + 1;
+  int originalLeft = done && GetFileAttributesA(arguments.OriginalFile) != INVALID_FILE_ATTRIBUTES;
+  int status = !done ? UnattendedFailed
+               : outcome == UninstallComplete ? UnattendedComplete
+               : FolderHoldsOthers(arguments.InstallFolder, originalLeft ? name : "") ? UnattendedFolderKept
+                                                                                     : UnattendedComplete;
+  char byte = (char)status;
+  DWORD written = 0;
+  WriteFile(arguments.Report, &byte, 1, &written, nullptr);
+  CloseHandle(arguments.Report);
+  WaitForSingleObject(arguments.Original, 30000);
+  CloseHandle(arguments.Original);
+  if (originalLeft && DeleteFileA(arguments.OriginalFile)) RemoveCreatedLevels(InstallState.CreatedDirCount, InstallState.CreatedDirFlags);
+  return status;
+}
+
+// "uninst.exe /S": starts the copy and ends with the status it reports.
+int RunUnattended() {
+  char folder[PathCapacity];
+  HANDLE report = nullptr;
+  if (!OwnFolder(folder, sizeof folder) || !StartHelperCopy(folder, &report)) return UnattendedFailed;
+  char byte = 0;
+  DWORD read = 0;
+  int reported = ReadFile(report, &byte, 1, &read, nullptr) && read == 1;
+  CloseHandle(report);
+  if (!reported || byte < UnattendedComplete || byte > UnattendedFailed) return UnattendedFailed;
+  return byte;
+}
+
+int IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
   char folder[PathCapacity];
-  HANDLE original = nullptr;
-  if (ReadHelperArguments(commandLine, folder, sizeof folder, &original)) {
+  HelperArguments helper;
+  if (ReadHelperArguments(commandLine, &helper)) {
+    if (helper.Report) return RunUnattendedHelper(helper);
     // The original's file can only go once it has ended.
-    WaitForSingleObject(original, 30000);
-    CloseHandle(original);
-    int outcome = UninstallFrom(folder);
-    ShowOutcome(outcome, folder);
+    WaitForSingleObject(helper.Original, 30000);
+    CloseHandle(helper.Original);
+    int outcome = UninstallFrom(helper.InstallFolder);
+    ShowOutcome(outcome, helper.InstallFolder);
     return outcome == UninstallComplete || outcome == UninstallFolderKept ? 0 : 1;
   }
+  // Options: "/S" only (any letter case); anything else is refused before anything
+  // is touched, with a message unless /S is among them.
+  int silent = 0;
+  const char* unknown = nullptr;
+  size_t unknownLength = 0;
+  for (const char* p = commandLine; *p;) {
+    while (IsBlank(*p)) ++p;
+    const char* start = p;
+    while (*p && !IsBlank(*p)) ++p;
+    size_t length = (size_t)(p - start);
+    if (length == 0) break;
+    if (length == 2 && start[0] == '/' && (start[1] == 'S' || start[1] == 's')) {
+      silent = 1;
+    } else if (!unknown) {
+      unknown = start;
+      unknownLength = length;
+    }
+  }
+  if (unknown) {
+    if (!silent) {
+      char text[200];
+      if (!FormatBounded(text, sizeof text, "Die Option \"%.*s\" ist unbekannt. Es wurde nichts entfernt.\n\n"
+                                            "Die Deinstallation kennt nur /S (ohne Fragen und Meldungen).",
+                         (int)(unknownLength < 60 ? unknownLength : 60), unknown))
+        CopyBounded(text, sizeof text, "Unbekannte Option. Es wurde nichts entfernt.");
+      MessageBoxA(nullptr, text, Caption, MB_OK | MB_ICONSTOP);
+    }
+    return UnattendedRefused;
+  }
+  if (silent) return RunUnattended();
   if (!OwnFolder(folder, sizeof folder)) return 1;
   // German buttons ("Ja", "Nein") whatever the system's language.
   if (MessageBoxExA(nullptr, "Möchten Sie Frelby und alle zugehörigen Komponenten von Ihrem Computer entfernen?",
                     Caption, MB_YESNO | MB_ICONQUESTION, MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN)) != IDYES)
     return 0;
-  if (!StartHelperCopy(folder)) {
+  if (!StartHelperCopy(folder, nullptr)) {
     MessageBoxA(nullptr, "Die Deinstallation konnte nicht gestartet werden. Es wurde nichts entfernt.", Caption,
                 MB_OK | MB_ICONSTOP);
     return 1;

@@ -10,10 +10,22 @@
 namespace {
 
 const char HelperSwitch[] = "/entfernen ";
+// Unattended: "/entfernen-still <original> <report> <original's file>".
+const char UnattendedHelperSwitch[] = "/entfernen-still ";
+
+// Reads "<number> " at *text; 1 when there was one.
+int ReadHandleNumber(const char** text, HANDLE* handle) {
+  char* end = nullptr;
+  unsigned long value = strtoul(*text, &end, 10);
+  if (end == *text || *end != ' ') return 0;
+  *handle = (HANDLE)(ULONG_PTR)value;
+  *text = end + 1;
+  return 1;
+}
 
 }  // namespace
 
-int StartHelperCopy(const char* installFolder) {
+int StartHelperCopy(const char* installFolder, HANDLE* report) {
   char self[PathCapacity], temp[PathCapacity], copy[PathCapacity];
   DWORD length = GetModuleFileNameA(nullptr, self, sizeof self);
   if (length == 0 || length >= sizeof self) return 0;
@@ -35,10 +47,25 @@ int StartHelperCopy(const char* installFolder) {
     DeleteFileA(copy);
     return 0;
   }
-  char commandLine[PathCapacity * 2 + 40];
+  // Unattended: a pipe whose writing end only the copy holds, so that reading ends
+  // when the copy has reported or has ended without a report.
+  HANDLE reading = nullptr, writing = nullptr;
+  if (report && (!CreatePipe(&reading, &writing, &inherited, 0) ||
+                 !SetHandleInformation(reading, HANDLE_FLAG_INHERIT, 0))) {
+    if (reading) CloseHandle(reading);
+    if (writing) CloseHandle(writing);
+    CloseHandle(original);
+    CloseHandle(copyFile);
+    return 0;
+  }
+  char commandLine[PathCapacity * 2 + 60];
   int started = 0;
-  if (FormatBounded(commandLine, sizeof commandLine, "\"%s\" %s%lu %s", copy, HelperSwitch,
-                    (unsigned long)(ULONG_PTR)original, installFolder)) {
+  int formed = report ? FormatBounded(commandLine, sizeof commandLine, "\"%s\" %s%lu %lu %s", copy,
+                                      UnattendedHelperSwitch, (unsigned long)(ULONG_PTR)original,
+                                      (unsigned long)(ULONG_PTR)writing, self)
+                      : FormatBounded(commandLine, sizeof commandLine, "\"%s\" %s%lu %s", copy, HelperSwitch,
+                                      (unsigned long)(ULONG_PTR)original, installFolder);
+  if (formed) {
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
@@ -51,16 +78,30 @@ int StartHelperCopy(const char* installFolder) {
   // Our handles close here; the copy's inherited one keeps its file until it ends.
   CloseHandle(original);
   CloseHandle(copyFile);
+  if (report) {
+    CloseHandle(writing);
+    if (started) *report = reading;
+    else CloseHandle(reading);
+  }
   return started;
 }
 
-int ReadHelperArguments(const char* commandLine, char* installFolder, int capacity, HANDLE* original) {
-  size_t switchLength = strlen(HelperSwitch);
-  if (strncmp(commandLine, HelperSwitch, switchLength) != 0) return 0;
-  char* end = nullptr;
-  unsigned long handle = strtoul(commandLine + switchLength, &end, 10);
-  if (end == commandLine + switchLength || *end != ' ') return 0;
-  if (!CopyBounded(installFolder, capacity, end + 1)) return 0;
-  *original = (HANDLE)(ULONG_PTR)handle;
+int ReadHelperArguments(const char* commandLine, HelperArguments* arguments) {
+  memset(arguments, 0, sizeof *arguments);
+  const char* rest;
+  if (!strncmp(commandLine, HelperSwitch, strlen(HelperSwitch))) {
+    rest = commandLine + strlen(HelperSwitch);
+    if (!ReadHandleNumber(&rest, &arguments->Original)) return 0;
+    return CopyBounded(arguments->InstallFolder, sizeof arguments->InstallFolder, rest);
+  }
+  if (strncmp(commandLine, UnattendedHelperSwitch, strlen(UnattendedHelperSwitch))) return 0;
+  rest = commandLine + strlen(UnattendedHelperSwitch);
+  if (!ReadHandleNumber(&rest, &arguments->Original) || !ReadHandleNumber(&rest, &arguments->Report)) return 0;
+  if (!CopyBounded(arguments->OriginalFile, sizeof arguments->OriginalFile, rest)) return 0;
+  // The install folder is the original's, with its final backslash.
+  CopyBounded(arguments->InstallFolder, sizeof arguments->InstallFolder, rest);
+  char* cut = strrchr(arguments->InstallFolder, '\\');
+  if (!cut) return 0;
+  cut[1] = 0;
   return 1;
 }

@@ -38,7 +38,10 @@ int SetInstallFolder(const char* installFolder) {
 
 int UninstallFrom(const char* installFolder) {
   if (!SetInstallFolder(installFolder)) return UninstallNoLog;
-  int levelCount = 0, levelFlags[CreatedDirCapacity] = {};
+  int& levelCount = InstallState.CreatedDirCount;  // what the logs say the installer made
+  int* levelFlags = InstallState.CreatedDirFlags;
+  levelCount = 0;
+  memset(InstallState.CreatedDirFlags, 0, sizeof InstallState.CreatedDirFlags);
   // A run that was killed while it replaced an earlier installation kept that one's log
   // aside: once its own log is undone, the earlier one is undone as well.
   for (int round = 0; round < 4; ++round) {

@@ -14,5 +14,6 @@ enum UninstallOutcome {
 // its "deinst.log" as LogPath; 0 when it is no such folder or does not fit.
 int SetInstallFolder(const char* installFolder);
 // Undoes the log of installFolder (with its final backslash) and removes the log and
-// the levels the installer created.
+// the levels the installer created; those levels stay in CreatedDirCount and
+// CreatedDirFlags, for removing them once more when a file in them could only go later.
 int UninstallFrom(const char* installFolder);

@@ -10,6 +10,7 @@
 
 #include "tools/pack/archive_writer.h"
 #include "tools/pack/cp1252.h"
+#include "tools/pack/progress.h"
 #include "tools/pack/szdd_compress.h"
 
 namespace {
@@ -91,7 +92,10 @@ int main(int argc, char** argv) {
     fprintf(stderr, "pack: cannot write %s\n", argv[4]);
     return 1;
   }
-  if (!WriteWholeFile(argv[2], SzddCompress(archive.data(), archive.size()))) {
+  BeginPackProgress(archive.size());
+  std::vector<uint8_t> payload = SzddCompress(archive.data(), archive.size());
+  EndPackProgress(payload.size());
+  if (!WriteWholeFile(argv[2], payload)) {
     fprintf(stderr, "pack: cannot write %s\n", argv[2]);
     return 1;
   }

@@ -4,6 +4,8 @@
 
 #include "payload/szdd.h"
 
+SzddProgressHook SzddCompressProgress;
+
 namespace {
 
 enum {
@@ -26,6 +28,8 @@ void FindLongestMatches(const std::vector<uint8_t>& text, size_t start, std::vec
   std::vector<int32_t> previous(n, -1);
   for (size_t i = 0; i + 2 < n; ++i) {
     unsigned h = HashAt(&text[i]);
+    if (SzddCompressProgress && i >= start && ((i - start) & 0xFFFF) == 0)
+      SzddCompressProgress(i - start, n - start, length.data());
     if (i >= start) {
       size_t limit = n - i < (size_t)SzddMaxMatch ? n - i : (size_t)SzddMaxMatch;
       size_t best = 0, bestDistance = 0;

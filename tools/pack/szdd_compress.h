@@ -7,3 +7,9 @@
 #include <vector>
 
 std::vector<uint8_t> SzddCompress(const uint8_t* data, size_t size);
+
+// When set, called now and then while the matches are searched (most of the time a
+// compression takes): bytes searched so far, of all, and the longest match found at
+// each position searched so far.
+typedef void (*SzddProgressHook)(size_t done, size_t size, const uint8_t* matchLengths);
+extern SzddProgressHook SzddCompressProgress;

@@ -1,5 +1,7 @@
-# Sourced by the e2e scripts: snapshots of the prefix's files and registry, and the
-# real setup.exe and uninst.exe driven with keys. Needs $setup, $shots, $work, $here.
+# Sourced by the end-to-end tests: the Wine prefix's files and registry as text, small
+# waiting helpers, and the real setup.exe and uninst.exe driven with keys. Needs
+# $WINEPREFIX and $work (a scratch folder of the test's); the key drivers also $here,
+# $setup, $shots and $programs.
 drive_c="$WINEPREFIX/drive_c"
 target="$drive_c/Program Files/Frelby"
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\FrelbyKey'
@@ -29,10 +31,11 @@ snapshot() {
   (cd "$drive_c" && find . -printf '%p %s\n' | LC_ALL=C sort) > "$work/$1.files"
 }
 
+# same_as_base NAME [BASE]: the snapshot NAME equals BASE (default "base").
 same_as_base() {
-  local kind
+  local kind base=${2:-base}
   for kind in files HKLM.reg HKCU.reg; do
-    if ! diff -u "$work/base.$kind" "$work/$1.$kind" > "$work/diff"; then
+    if ! diff -u "$work/$base.$kind" "$work/$1.$kind" > "$work/diff"; then
       cat "$work/diff" >&2
       fail "$1: the $kind differ from before the install"
     fi
@@ -46,6 +49,8 @@ wait_until() {
   return 1
 }
 not() { ! "$@"; }
+# The uninstaller's copy in the temporary folder goes when it ends.
+helper_gone() { ! ls "$drive_c"/windows/temp/frb*.tmp >/dev/null 2>&1; }
 
 # Answers the uninstaller's question with Enter (Ja), then its final message.
 uninstall_with_keys() {
@@ -59,8 +64,6 @@ uninstall_with_keys() {
   sleep 1
   import -display "$DISPLAY" -window root "$shots/$name-done.png"
   xdotool key Return
-  # The helper copy in the temporary folder goes when it ends.
-  helper_gone() { ! ls "$drive_c"/windows/temp/frb*.tmp >/dev/null 2>&1; }
   wait_until not window_shown "Frelby deinstallieren" || fail "the final message stays"
   wait_until helper_gone || fail "the uninstaller's copy in the temporary folder stays"
 }
@@ -76,4 +79,3 @@ install_with_keys() {
   [ -f "$programs/Frelby/Frelby.lnk" ] && [ -f "$programs/Frelby/Frelby deinstallieren.lnk" ] ||
     fail "Start-menu shortcuts are missing"
 }
-

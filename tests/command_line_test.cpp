@@ -1,0 +1,66 @@
+// setup.exe's command line: /S, /D= with the rest of the line, unknown options.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "shell/command_line.h"
+
+namespace {
+
+SetupOptions Read(const char* line) {
+  SetupOptions options;
+  ReadSetupOptions(line, &options);
+  return options;
+}
+
+TEST(SetupOptions, NoneGivenForAnEmptyOrBlankLine) {
+  EXPECT_FALSE(Read("").Given);
+  EXPECT_FALSE(Read("   \t ").Given);
+  EXPECT_FALSE(Read(nullptr).Given);
+}
+
+TEST(SetupOptions, SilentInAnyLetterCase) {
+  SetupOptions options = Read("/S");
+  EXPECT_TRUE(options.Given);
+  EXPECT_TRUE(options.Silent);
+  EXPECT_FALSE(options.HasTarget);
+  EXPECT_STREQ(options.Unknown, "");
+  EXPECT_TRUE(Read(" /s ").Silent);
+}
+
+TEST(SetupOptions, TargetTakesTheRestOfTheLineWithBlanks) {
+  SetupOptions options = Read("/S /D=C:\\Meine Spiele\\Frelby  ");
+  EXPECT_TRUE(options.Silent);
+  EXPECT_TRUE(options.HasTarget);
+  EXPECT_STREQ(options.Target, "C:\\Meine Spiele\\Frelby");
+  // What looks like an option after /D= is part of the folder.
+  EXPECT_STREQ(Read("/D=C:\\a /S").Target, "C:\\a /S");
+  EXPECT_FALSE(Read("/D=C:\\a /S").Silent);
+}
+
+TEST(SetupOptions, QuotesAroundTheOptionOrTheFolderAreLeftOut) {
+  EXPECT_STREQ(Read("/S \"/D=C:\\Meine Spiele\\Frelby\"").Target, "C:\\Meine Spiele\\Frelby");
+  EXPECT_STREQ(Read("/S /D=\"C:\\Meine Spiele\\Frelby\"").Target, "C:\\Meine Spiele\\Frelby");
+  EXPECT_TRUE(Read("\"/S\"").Silent);
+}
+
+TEST(SetupOptions, AnEmptyOrOverlongTargetIsKeptEmpty) {
+  EXPECT_TRUE(Read("/S /D=").HasTarget);
+  EXPECT_STREQ(Read("/S /D=").Target, "");
+  std::string line = "/S /D=C:\\" + std::string(600, 'x');
+  SetupOptions options = Read(line.c_str());
+  EXPECT_TRUE(options.TargetTooLong);
+  EXPECT_STREQ(options.Target, "");
+}
+
+TEST(SetupOptions, TheFirstUnknownOptionIsNamedAndSilentStillSeen) {
+  SetupOptions options = Read("/X /S /Y");
+  EXPECT_STREQ(options.Unknown, "/X");
+  EXPECT_TRUE(options.Silent);
+  EXPECT_STREQ(Read("/SILENT").Unknown, "/SILENT");
+  EXPECT_STREQ(Read("/D C:\\x").Unknown, "/D");
+  std::string longOption = "/" + std::string(100, 'q');
+  EXPECT_EQ(std::string(Read(longOption.c_str()).Unknown), longOption.substr(0, OptionTextCapacity - 4) + "...");
+}
+
+}  // namespace
