@@ -30,6 +30,8 @@ enum FailureCodeValue {
   FailureEntryCreate = 16,
   FailureCancelled = 17,
   FailureWindowsFolder = 18,
+  // 19 is kept for "the install log cannot be written".
+  FailurePayloadDamaged = 20,
 };
 
 enum WizardPageValue {
@@ -70,7 +72,8 @@ struct InstallStateRecord {
 
 extern InstallStateRecord InstallState;
 
-// Start-up: platform, payload, Windows folder, default target. 1 when ready.
+// Start-up: platform, payload and its checksum, Windows folder, default target. 1
+// when ready.
 int InitInstallState();
 // Platform kind for a Windows version (GetVersionExA's major version and platform id).
 unsigned char PlatformKindFor(DWORD majorVersion, DWORD platformId);

@@ -2,6 +2,8 @@
 
 #include <stdio.h>
 
+#include "payload/payload_checksum.h"
+#include "resources/resource_ids.h"
 #include "tools/pack/archive_writer.h"
 #include "tools/pack/szdd_compress.h"
 
@@ -18,13 +20,28 @@ std::string CopyPagesModule() {
 
 }  // namespace
 
+Bytes PayloadChecksum(const Bytes& payload) {
+  Bytes record(PayloadChecksumSize);
+  FormPayloadChecksum(payload.data(), payload.size(), record.data());
+  return record;
+}
+
 HMODULE LoadPayloadModule(const Bytes& payload) {
   if (payload.empty()) return LoadLibraryA(HostPath(TEST_EMPTY_PAYLOAD_MODULE).c_str());
+  Bytes checksum = PayloadChecksum(payload);
+  return LoadPayloadModuleWithChecksum(payload, &checksum);
+}
+
+HMODULE LoadPayloadModuleWithChecksum(const Bytes& payload, const Bytes* checksum) {
   std::string path = CopyPagesModule();
   HANDLE update = BeginUpdateResourceA(path.c_str(), FALSE);
   if (!update) return nullptr;
-  UpdateResourceA(update, "TEMPLATE", MAKEINTRESOURCEA(144), MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN),
-                  (void*)payload.data(), (DWORD)payload.size());
+  WORD language = MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN);
+  UpdateResourceA(update, "TEMPLATE", MAKEINTRESOURCEA(IDR_PAYLOAD), language, (void*)payload.data(),
+                  (DWORD)payload.size());
+  // Null data removes the record.
+  UpdateResourceA(update, "TEMPLATE", MAKEINTRESOURCEA(IDR_PAYLOAD_CHECKSUM), language,
+                  checksum ? (void*)checksum->data() : nullptr, checksum ? (DWORD)checksum->size() : 0);
   if (!EndUpdateResourceA(update, FALSE)) return nullptr;
   return LoadLibraryA(path.c_str());
 }
