@@ -9,12 +9,12 @@
 
 namespace {
 
-std::string CopyPagesModule() {
+std::string CopyPagesModule(const char* module) {
   static int serial;
   char path[MAX_PATH];
   CreateDirectoryA("C:\\frelby-modules", nullptr);
   snprintf(path, sizeof path, "C:\\frelby-modules\\pages-%lu-%d.dll", GetCurrentProcessId(), ++serial);
-  CopyFileA(HostPath(TEST_PAGES_MODULE).c_str(), path, FALSE);
+  CopyFileA(HostPath(module).c_str(), path, FALSE);
   return path;
 }
 
@@ -33,15 +33,16 @@ HMODULE LoadPayloadModule(const Bytes& payload) {
 }
 
 HMODULE LoadPayloadModuleWithChecksum(const Bytes& payload, const Bytes* checksum) {
-  std::string path = CopyPagesModule();
+  // Without a record: a copy of the module built without one.
+  std::string path = CopyPagesModule(checksum ? TEST_PAGES_MODULE : TEST_NO_CHECKSUM_MODULE);
   HANDLE update = BeginUpdateResourceA(path.c_str(), FALSE);
   if (!update) return nullptr;
   WORD language = MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN);
   UpdateResourceA(update, "TEMPLATE", MAKEINTRESOURCEA(IDR_PAYLOAD), language, (void*)payload.data(),
                   (DWORD)payload.size());
-  // Null data removes the record.
-  UpdateResourceA(update, "TEMPLATE", MAKEINTRESOURCEA(IDR_PAYLOAD_CHECKSUM), language,
-                  checksum ? (void*)checksum->data() : nullptr, checksum ? (DWORD)checksum->size() : 0);
+  if (checksum)
+    UpdateResourceA(update, "TEMPLATE", MAKEINTRESOURCEA(IDR_PAYLOAD_CHECKSUM), language, (void*)checksum->data(),
+                    (DWORD)checksum->size());
   if (!EndUpdateResourceA(update, FALSE)) return nullptr;
   return LoadLibraryA(path.c_str());
 }
