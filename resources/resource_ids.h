@@ -2,6 +2,8 @@
 #pragma once
 
 #define IDR_PAYLOAD 144
+// The payload's checksum record (payload/payload_checksum.h), of the same type.
+#define IDR_PAYLOAD_CHECKSUM 145
 #define IDI_SETUP 163
 #define IDD_TARGET_FOLDER 167
 #define IDD_WELCOME 168

@@ -4,6 +4,7 @@
 #include <objbase.h>
 #include <string.h>
 
+#include "payload/payload_checksum.h"
 #include "resources/resource_ids.h"
 #include "shell/bounded_text.h"
 
@@ -13,6 +14,25 @@ namespace {
 
 const char CurrentVersionKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
 const char ProductFolder[] = "Frelby";
+
+const char DamagedPayloadMessage[] =
+    "Das Installationsprogramm ist beschädigt: Seine Daten stimmen nicht mit ihrer Prüfsumme überein.\n\n"
+    "Bitte besorgen Sie sich die Datei erneut, zum Beispiel durch einen neuen Download oder eine neue Kopie.";
+
+// 1 when the payload resource has the size and CRC-32 its checksum record names. A
+// setup program without the record (an older packer's) counts as damaged: the build
+// always writes one, so its absence is damage too, and nothing else vouches for the
+// payload.
+int PayloadIntact(HRSRC payload) {
+  HMODULE module = InstallState.InstanceHandle;
+  HGLOBAL payloadData = LoadResource(module, payload);
+  const void* payloadBytes = payloadData ? LockResource(payloadData) : nullptr;
+  HRSRC checksum = FindResourceA(module, MAKEINTRESOURCEA(IDR_PAYLOAD_CHECKSUM), PayloadResourceType);
+  HGLOBAL checksumData = checksum ? LoadResource(module, checksum) : nullptr;
+  const void* record = checksumData ? LockResource(checksumData) : nullptr;
+  return payloadBytes && record &&
+         PayloadMatchesChecksum(payloadBytes, InstallState.PayloadSize, record, SizeofResource(module, checksum));
+}
 
 // Used when "ProgramFilesDir" cannot be read or is too long to take "Frelby":
 // the programs folder on the drive of the Windows folder.
@@ -61,6 +81,11 @@ int InitInstallState() {
   InstallState.PayloadSize = SizeofResource(InstallState.InstanceHandle, payload);
   if (InstallState.PayloadSize == 0) {
     InstallState.FailureCode = FailurePayloadEmpty;
+    return 0;
+  }
+  if (!PayloadIntact(payload)) {
+    MessageBoxA(nullptr, DamagedPayloadMessage, "Fehler", MB_OK | MB_ICONSTOP);
+    InstallState.FailureCode = FailurePayloadDamaged;
     return 0;
   }
   UINT windowsLength = GetWindowsDirectoryA(InstallState.WindowsFolder, FolderCapacity);

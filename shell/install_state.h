@@ -31,6 +31,7 @@ enum FailureCodeValue {
   FailureCancelled = 17,
   FailureWindowsFolder = 18,
   FailureLogWrite = 19,  // a record of the install log, or its closing, did not reach the disk
+  FailurePayloadDamaged = 20,
 };
 
 enum WizardPageValue {
@@ -74,7 +75,8 @@ struct InstallStateRecord {
 
 extern InstallStateRecord InstallState;
 
-// Start-up: platform, payload, Windows folder, default target. 1 when ready.
+// Start-up: platform, payload and its checksum, Windows folder, default target. 1
+// when ready.
 int InitInstallState();
 // Platform kind for a Windows version (GetVersionExA's major version and platform id).
 unsigned char PlatformKindFor(DWORD majorVersion, DWORD platformId);

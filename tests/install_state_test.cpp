@@ -1,6 +1,10 @@
 // Start-up, the wizard loop and the outcome of a run.
 #include <gtest/gtest.h>
 
+#include <fstream>
+
+#include "driver/gui_driver.h"
+#include "payload/payload_checksum.h"
 #include "shell/bounded_text.h"
 #include "shell/install_state.h"
 #include "shell/setup_run.h"
@@ -14,6 +18,9 @@ namespace {
 const char CurrentVersion[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
 const char Success[] = "Frelby: Die Installation wurde erfolgreich durchgeführt.";
 const char Abort[] = "Frelby: Die Installation wurde abgebrochen.";
+const char Damaged[] =
+    "Fehler: Das Installationsprogramm ist beschädigt: Seine Daten stimmen nicht mit ihrer Prüfsumme überein.\n\n"
+    "Bitte besorgen Sie sich die Datei erneut, zum Beispiel durch einen neuen Download oder eine neue Kopie.";
 
 // Sets "ProgramFilesDir" for one test and puts the old value back afterwards.
 class ProgramFilesDirValue {
@@ -114,6 +121,143 @@ TEST(StartUp, EmptyPayloadStopsWithCode3) {
   ASSERT_NE(InstallState.InstanceHandle, nullptr);
   EXPECT_EQ(InitInstallState(), 0);
   EXPECT_EQ(InstallState.FailureCode, 3);
+}
+
+// What start-up could touch: the default target's parent, the temporary folder, the
+// Start-menu programs, the uninstall entries.
+struct Machine {
+  std::set<std::string> ProgramFiles, Temp, Programs, Registry;
+  bool operator==(const Machine& o) const {
+    return ProgramFiles == o.ProgramFiles && Temp == o.Temp && Programs == o.Programs && Registry == o.Registry;
+  }
+};
+
+Machine Snapshot() {
+  char programFiles[1024] = "", temp[MAX_PATH] = "";
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, CurrentVersion, 0, KEY_QUERY_VALUE, &key) == ERROR_SUCCESS) {
+    DWORD size = sizeof programFiles - 1;
+    RegQueryValueExA(key, "ProgramFilesDir", nullptr, nullptr, (BYTE*)programFiles, &size);
+    RegCloseKey(key);
+  }
+  GetTempPathA(MAX_PATH, temp);
+  return Machine{SnapshotTree(programFiles), SnapshotTree(temp), SnapshotTree(ProgramsFolder()),
+                 SnapshotRegistry(HKEY_LOCAL_MACHINE, std::string(CurrentVersion) + "\\Uninstall")};
+}
+
+// Start-up with the resources of a module, the GUI driver confirming messages: its
+// result, and the machine before and after.
+struct StartUpRun {
+  int Result;
+  Machine Before, After;
+};
+
+StartUpRun StartUpWith(HMODULE module) {
+  ResetInstallState();
+  InstallState.InstanceHandle = module;
+  StartUpRun run;
+  run.Before = Snapshot();
+  StartDriver(ScriptedUser(WizardScript()));
+  run.Result = InitInstallState();
+  StopDriver();
+  run.After = Snapshot();
+  return run;
+}
+
+void ExpectRefusedAsDamaged(const StartUpRun& run, const std::string& what) {
+  EXPECT_EQ(run.Result, 0) << what;
+  EXPECT_EQ(InstallState.FailureCode, 20) << what;
+  EXPECT_EQ(DriverMessages(), std::vector<std::string>{Damaged}) << what;
+  EXPECT_EQ(InstallState.LogOpened, 0) << what;
+  EXPECT_EQ(InstallState.LogFile, nullptr) << what;
+  EXPECT_EQ(InstallState.StagedPayloadPresent, 0) << what;
+  EXPECT_TRUE(run.After == run.Before) << what << ": start-up changed the machine";
+}
+
+TEST(StartUp, TheDamageMessageIsCodePage1252) {
+  std::string text = Damaged;
+  EXPECT_NE(text.find("besch\xE4" "digt"), std::string::npos);
+  EXPECT_NE(text.find("Pr\xFC" "fsumme \xFC" "berein"), std::string::npos);
+}
+
+// The built setup.exe, loaded for its resources: start-up accepts it.
+TEST(StartUp, TheBuiltSetupProgramPassesTheCheck) {
+  HMODULE module = LoadLibraryExA(HostPath(SETUP_EXE).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  ASSERT_NE(module, nullptr);
+  StartUpRun run = StartUpWith(module);
+  EXPECT_EQ(run.Result, 1);
+  EXPECT_EQ(InstallState.FailureCode, 0);
+  EXPECT_TRUE(DriverMessages().empty());
+  FreeLibrary(module);
+}
+
+// Damaged copies of the built setup.exe (tests/support/damage-setup lists them with
+// what was damaged): each refused with the message, the machine untouched.
+TEST(StartUp, EachDamagedCopyOfTheSetupProgramIsRefusedWithNothingWritten) {
+  std::ifstream list(DAMAGED_SETUPS "/damaged.txt");
+  std::string line;
+  int copies = 0;
+  while (std::getline(list, line)) {
+    std::string file = line.substr(0, line.find(' '));
+    HMODULE module = LoadLibraryExA(HostPath((DAMAGED_SETUPS "/" + file).c_str()).c_str(), nullptr,
+                                    LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(module, nullptr) << line;
+    ExpectRefusedAsDamaged(StartUpWith(module), line);
+    FreeLibrary(module);
+    ++copies;
+  }
+  EXPECT_EQ(copies, 5);
+}
+
+// Records that do not vouch for their payload, on a payload of a test module.
+TEST(StartUp, ARecordThatDoesNotFitThePayloadIsRefused) {
+  Bytes payload = DemoPayload();
+  Bytes good = PayloadChecksum(payload);
+  Bytes otherTag = good, otherSize = good, shortRecord(good.begin(), good.end() - 1), longRecord = good;
+  otherTag[0] ^= 0x20;
+  otherSize[4] ^= 0x01;
+  longRecord.push_back(0);
+  Bytes longerPayload = payload;
+  longerPayload.push_back(0);  // the stream's end changed, the record not
+  struct Case {
+    const char* Name;
+    Bytes Payload;
+    const Bytes* Record;
+  } cases[] = {
+      {"another tag", payload, &otherTag},        {"another size", payload, &otherSize},
+      {"record one byte short", payload, &shortRecord}, {"record one byte long", payload, &longRecord},
+      {"no record", payload, nullptr},            {"a byte added to the payload", longerPayload, &good},
+  };
+  for (const Case& c : cases) ExpectRefusedAsDamaged(StartUpWith(LoadPayloadModuleWithChecksum(c.Payload, c.Record)), c.Name);
+  StartUpRun intact = StartUpWith(LoadPayloadModuleWithChecksum(payload, &good));
+  EXPECT_EQ(intact.Result, 1);
+  EXPECT_TRUE(DriverMessages().empty());
+}
+
+TEST(Checksum, IsTheCrc32OfZlib) {
+  const char text[] = "123456789";
+  EXPECT_EQ(Crc32Update(0, text, 9), 0xCBF43926u);
+  EXPECT_EQ(Crc32Update(Crc32Update(0, text, 4), text + 4, 5), 0xCBF43926u);
+  EXPECT_EQ(Crc32Update(0, text, 0), 0u);
+  Bytes data(1000);
+  for (size_t i = 0; i < data.size(); ++i) data[i] = (uint8_t)(i * 131 + 7);
+  // Every length and start against the bitwise definition.
+  for (size_t start = 0; start < 9; ++start)
+    for (size_t length = 0; start + length <= 40; ++length) {
+      uint32_t c = 0xFFFFFFFFu;
+      for (size_t i = start; i < start + length; ++i) {
+        c ^= data[i];
+        for (int bit = 0; bit < 8; ++bit) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+      }
+      EXPECT_EQ(Crc32Update(0, data.data() + start, length), ~c) << start << " " << length;
+    }
+}
+
+TEST(Checksum, TheBuildWroteTheRecordOfItsPayload) {
+  Bytes record = ReadBytes(HostPath(FRELBY_HOST_PAYLOAD_CHECKSUM));
+  EXPECT_EQ(record, PayloadChecksum(DemoPayload()));
+  ASSERT_EQ(record.size(), 12u);
+  EXPECT_EQ(std::string(record.begin(), record.begin() + 4), "FCRC");
 }
 
 TEST(Bounded, CopiesAndFormatsOnlyWhatFitsWhole) {

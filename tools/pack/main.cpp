@@ -1,13 +1,16 @@
 // pack MANIFEST OUTPUT [--archive ARCHIVE]
 // Reads the manifest (one entry a line: the entry name, a tab, the source file; paths
 // relative to the manifest's folder; blank lines and lines starting with # are passed
-// over), builds the archive, SZDD-compresses it and writes the payload file.
+// over), builds the archive, SZDD-compresses it and writes the payload file, and beside
+// it OUTPUT.crc, the payload's checksum record (payload/payload_checksum.h) that
+// setup.rc embeds with the payload.
 #include <stdio.h>
 #include <string.h>
 
 #include <string>
 #include <vector>
 
+#include "payload/payload_checksum.h"
 #include "tools/pack/archive_writer.h"
 #include "tools/pack/cp1252.h"
 #include "tools/pack/progress.h"
@@ -95,8 +98,15 @@ int main(int argc, char** argv) {
   BeginPackProgress(archive.size());
   std::vector<uint8_t> payload = SzddCompress(archive.data(), archive.size());
   EndPackProgress(payload.size());
+  std::vector<uint8_t> checksum(PayloadChecksumSize);
+  FormPayloadChecksum(payload.data(), payload.size(), checksum.data());
+  std::string checksumPath = std::string(argv[2]) + ".crc";
   if (!WriteWholeFile(argv[2], payload)) {
     fprintf(stderr, "pack: cannot write %s\n", argv[2]);
+    return 1;
+  }
+  if (!WriteWholeFile(checksumPath, checksum)) {
+    fprintf(stderr, "pack: cannot write %s\n", checksumPath.c_str());
     return 1;
   }
   return 0;
