@@ -4,6 +4,8 @@
 // the longest work of a single tick of the schedule. Argument: the payload file (a
 // host path).
 #include <stdio.h>
+#include <shlobj.h>
+#include <string.h>
 #include <string.h>
 
 #include "driver/gui_driver.h"
@@ -15,7 +17,9 @@
 #include "support/payload_module.h"
 #include "support/pipeline.h"
 #include "support/test_support.h"
+#include "system/log_format.h"
 #include "system/rollback.h"
+#include "uninstall.h"
 
 namespace {
 
@@ -91,11 +95,151 @@ void Remove() {
   RollBackInstallation();
 }
 
+// The bare cost of what the schedule waits for: 101 events of a 50 ms timer.
+double BareTimerLoop() {
+  UINT_PTR timer = SetTimer(nullptr, 0, ScheduleTimerPeriod, nullptr);
+  double start = Now();
+  MSG message;
+  for (int events = 0; events < ScheduleTicks + 1 && GetMessageA(&message, nullptr, 0, 0);)
+    if (message.message == WM_TIMER && message.wParam == timer) ++events;
+  double took = Now() - start;
+  KillTimer(nullptr, timer);
+  return took;
+}
+
+// The entries the log of the last run names (its NC records, the temporary files left out).
+std::vector<std::string> LoggedEntries() {
+  std::vector<std::string> entries;
+  FILE* log = fopen(InstallState.LogPath, "rt");
+  char line[LogLineCapacity], code[3], argument[LogLineCapacity];
+  while (log && fgets(line, sizeof line, log)) {
+    CutLogLine(line, code, argument);
+    if (!strcmp(code, "NC") && strcmp(argument, "temp.un_") && strcmp(argument, "temp.uni")) entries.push_back(argument);
+  }
+  if (log) fclose(log);
+  return entries;
+}
+
+// Milliseconds to create the files (bare fopen, fwrite, fclose) with the sizes they have.
+double CreateBare(const std::string& target, const std::vector<std::string>& names, const std::vector<Bytes>& data) {
+  double start = Now();
+  for (size_t i = 0; i < names.size(); ++i) {
+    FILE* f = fopen((target + names[i]).c_str(), "wb");
+    if (!f) continue;
+    if (!data[i].empty()) fwrite(data[i].data(), 1, data[i].size(), f);
+    fclose(f);
+  }
+  return Now() - start;
+}
+
+double DeleteBare(const std::string& target, const std::vector<std::string>& names) {
+  double start = Now();
+  for (const std::string& name : names) DeleteFileA((target + name).c_str());
+  return Now() - start;
+}
+
+// Rollback and uninstall of a log of `count` NC records against the bare deletion of the
+// same files in the same folder.
+void MeasureUndo(int count, double* undoPerFile, double* barePerFile, double* uninstallPerFile) {
+  // Folders of 1,000 files each: Wine's own cost of a file grows with its folder's size.
+  std::string folder = ScratchFolder("undo-bench"), target = folder + "Frelby\\";
+  CreateDirectoryA(target.c_str(), nullptr);
+  std::vector<std::string> names;
+  std::vector<Bytes> data(count, Bytes(20, 'x'));
+  std::string log = "ID 3 0 0 1\n";
+  for (int i = 0; i < count; ++i) {
+    char name[32];
+    snprintf(name, sizeof name, "d%03d", i / 1000);
+    if (i % 1000 == 0) {
+      CreateDirectoryA((target + name).c_str(), nullptr);
+      log += "SD " + target + name + "\n";
+    }
+    snprintf(name, sizeof name, "d%03d\\f%06d.dat", i / 1000, i);
+    names.push_back(name);
+    log += std::string("NC ") + name + "\n";
+  }
+  log += "PN Frelby\n";
+  CreateBare(target, names, data);
+  double bare = DeleteBare(target, names);
+  for (int round = 0; round < 2; ++round) {
+    for (int i = 0; i < count; i += 1000) CreateDirectoryA((target + names[i].substr(0, 4)).c_str(), nullptr);
+    CreateBare(target, names, data);
+    ResetInstallState();
+    SetTarget(target);
+    snprintf(InstallState.LogPath, PathCapacity, "%sdeinst.log", target.c_str());
+    WriteText(InstallState.LogPath, log);
+    InstallState.LogOpened = 1;
+    double start = Now();
+    if (round == 0) RollBackInstallation();
+    else UninstallFrom(target.c_str());
+    (round == 0 ? *undoPerFile : *uninstallPerFile) = (Now() - start) / count;
+  }
+  *barePerFile = bare / count;
+  RemoveTree(folder);
+}
+
+// What the platform takes to close a file just written in 10,000-byte blocks, and to
+// delete it, as tick 60 does with the staged and tick 95 with the expanded payload.
+void MeasureLargeFile(const std::string& folder, unsigned size, double* close, double* remove) {
+  std::string path = folder + "large.tmp";
+  FILE* f = fopen(path.c_str(), "wb");
+  if (!f) return;
+  static unsigned char block[CopyBufferSize];
+  for (unsigned left = size; left > 0;) {
+    unsigned chunk = left < sizeof block ? left : (unsigned)sizeof block;
+    fwrite(block, 1, chunk, f);
+    left -= chunk;
+  }
+  double start = Now();
+  fclose(f);
+  *close = Now() - start;
+  start = Now();
+  DeleteFileA(path.c_str());
+  *remove = Now() - start;
+}
+
+// The platform's cost of what tick 98 makes: two shell links, saved into a folder.
+double BareShellLinks(const std::string& folder) {
+  double start = Now();
+  for (int i = 0; i < 2; ++i) {
+    IShellLinkA* link = nullptr;
+    IPersistFile* file = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, (void**)&link))) break;
+    if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, (void**)&file))) {
+      std::string path = folder + (i ? "b.lnk" : "a.lnk");
+      WCHAR wide[MAX_PATH];
+      MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
+      link->SetPath((folder + "frelby.exe").c_str());
+      link->SetWorkingDirectory(folder.c_str());
+      file->Save(wide, FALSE);
+      file->Release();
+    }
+    link->Release();
+  }
+  double took = Now() - start;
+  DeleteFileA((folder + "a.lnk").c_str());
+  DeleteFileA((folder + "b.lnk").c_str());
+  return took;
+}
+
+int MeasureUndoScaling() {
+  double undo5, bare5, uninstall5, undo50, bare50, uninstall50;
+  MeasureUndo(5000, &undo5, &bare5, &uninstall5);
+  MeasureUndo(50000, &undo50, &bare50, &uninstall50);
+  printf("undo 5,000 records: rollback %.3f ms a file, uninstall %.3f ms, bare DeleteFileA %.3f ms (ratios %.2f, %.2f; goal 1.5)\n",
+         undo5, uninstall5, bare5, undo5 / bare5, uninstall5 / bare5);
+  printf("undo 50,000 records: rollback %.3f ms a file, uninstall %.3f ms, bare DeleteFileA %.3f ms (ratios %.2f, %.2f; goal 1.5); "
+         "50,000 against 5,000: rollback %.1f times, uninstall %.1f times (goal at most 12)\n",
+         undo50, uninstall50, bare50, undo50 / bare50, uninstall50 / bare50, undo50 * 10 / undo5, uninstall50 * 10 / uninstall5);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 2 && !strcmp(argv[1], "--undo")) return MeasureUndoScaling();
   if (argc < 3) {
-    fprintf(stderr, "usage: install_bench PAYLOAD NAME\n");
+    fprintf(stderr, "usage: install_bench PAYLOAD NAME | install_bench --undo\n");
     return 2;
   }
   Bytes payload = ReadBytes(HostPath(argv[1]));
@@ -116,11 +260,15 @@ int main(int argc, char** argv) {
   InstallState.WizardPage = PageProgress;
   double start = Now();
   RunWizard(TestBackdrop());
+  double pageEnded = Now();
   FinishInstallation(TestBackdrop());
   StopDriver();
   int failure = InstallState.FailureCode;
+  const std::vector<double>& ticks = DriverProgressTimes();
+  double firstTick = ticks.empty() ? start : ticks.front(), lastTick = ticks.empty() ? start : ticks.back();
   Remove();
   double floor = 101.0 * ScheduleTimerPeriod;
+  double bareLoop = BareTimerLoop();
 
   // Each tick's work alone.
   if (!Prepare(module, target)) return 1;
@@ -134,14 +282,50 @@ int main(int argc, char** argv) {
   }
   double longest = took[longestTick];
   int over = 0;
-  for (int tick = 1; tick <= ScheduleTicks; ++tick) over += took[tick] > ScheduleTimerPeriod;
+  std::string overTicks;
+  for (int tick = 1; tick <= ScheduleTicks; ++tick)
+    if (took[tick] > ScheduleTimerPeriod) {
+      ++over;
+      char text[48];
+      snprintf(text, sizeof text, "%s%d (%.0f ms)", overTicks.empty() ? "" : ", ", tick, took[tick]);
+      overTicks += text;
+    }
   CloseLog();
+  double bareLinks = BareShellLinks(target);
+  double closeExpanded = 0, deleteExpanded = 0, closeStaged = 0, deleteStaged = 0;
+  MeasureLargeFile(target, InstallState.ExpandedSize, &closeExpanded, &deleteExpanded);
+  MeasureLargeFile(target, InstallState.PayloadSize, &closeStaged, &deleteStaged);
+  // Extraction against the bare cost of the same files in the same folder.
+  double extraction = 0;
+  for (int tick = 61; tick <= 95; ++tick) extraction += took[tick];
+  std::vector<std::string> entries = LoggedEntries();
+  std::vector<Bytes> contents;
+  for (const std::string& entry : entries) contents.push_back(ReadBytes(target + entry));
+  double bareDelete = DeleteBare(target, entries);
+  double bareCreate = CreateBare(target, entries, contents);
+  double entryCount = entries.empty() ? 1 : (double)entries.size();
+  double undoStart = Now();
   Remove();
+  double undo = Now() - undoStart;
   RemoveTree(folder);
 
+  printf("install %s: extraction %.3f ms an entry (%zu entries), bare fopen/fwrite/fclose of the same files %.3f ms, "
+         "ratio %.2f (goal 1.5); rollback %.3f ms an entry, bare DeleteFileA %.3f ms, ratio %.2f (goal 1.5)\n",
+         argv[2], extraction / entryCount, entries.size(), bareCreate / entryCount, extraction / bareCreate,
+         undo / entryCount, bareDelete / entryCount, undo / bareDelete);
+  printf("install %s: the platform alone: closing a file of the expanded size just written %.1f ms, deleting it "
+         "%.1f ms; closing one of the staged size %.1f ms, deleting it %.1f ms (tick 60 closes the first and deletes "
+         "the second, tick 95 deletes the first); two shell links %.1f ms (tick 98 %.1f ms)\n",
+         argv[2], closeExpanded, deleteExpanded, closeStaged, deleteStaged, bareLinks, took[98]);
+  printf("install %s: progress page to final message %.0f ms, bare loop of 101 timer events %.0f ms, ratio %.3f (goal 1.03)\n",
+         argv[2], shown - start, bareLoop, (shown - start) / bareLoop);
+  printf("install %s: where the time goes: page opened to tick 1 %.0f ms, ticks 1 to 100 %.0f ms (%.1f ms apart), "
+         "tick 100 to the page's end %.0f ms, page's end to the final message %.0f ms\n",
+         argv[2], firstTick - start, lastTick - firstTick, (lastTick - firstTick) / 99, pageEnded - lastTick, shown - pageEnded);
   printf("install %s: payload %u bytes, failure code %d; progress page to final message %.0f ms, floor %.0f ms, "
          "ratio %.2f; longest tick %.1f ms (tick %d, goal 50 ms), %d ticks over 50 ms; staging, expansion, "
-         "extraction slice %.1f, %.1f, %.1f ms\n",
-         argv[2], InstallState.PayloadSize, failure, shown - start, floor, (shown - start) / floor, longest, longestTick, over, took[10], took[40], took[80]);
+         "extraction slice %.1f, %.1f, %.1f ms; tick 1 %.1f ms%s%s\n",
+         argv[2], InstallState.PayloadSize, failure, shown - start, floor, (shown - start) / floor, longest, longestTick, over, took[10], took[40], took[80], took[1],
+         over > 20 ? "" : "; over 50 ms: ", over > 20 ? "" : overTicks.c_str());
   return failure == 0 ? 0 : 1;
 }

@@ -36,7 +36,7 @@ int BeginExpansion() {
     return 0;
   }
   // NC goes before the temporary file exists: a killed run's log names it too.
-  if (KeepFileAside(InstallState.ExpandedPayloadPath) && AppendLogRecord("NC", "temp.uni"))
+  if (KeepFileAside(InstallState.ExpandedPayloadPath, 0) && AppendLogRecord("NC", "temp.uni"))
     ExpandedFile = fopen(InstallState.ExpandedPayloadPath, "wb");
   if (!ExpandedFile) {
     LzClose(source);

@@ -20,6 +20,7 @@ char EntryName[PathCapacity];
 unsigned EntryRemaining;
 char EntryPath[PathCapacity];
 FILE* EntryFile;
+unsigned ArchivePosition;  // where ArchiveFile stands once the open entry is read whole
 
 // The pipeline's one message: an entry's folder cannot be made (or only through a link).
 void ReportUncreatablePath() {
@@ -39,9 +40,15 @@ int FailExtraction(int code) {
 
 // Opens the entry at EntryIndex: its output file, and its NC record.
 int OpenNextEntry() {
-  CopyBounded(EntryName, sizeof EntryName, ExtractReader->Directory[EntryIndex].Name);
-  fseek(ExtractReader->ArchiveFile, (long)FindEntryOffset(ExtractReader, EntryName), SEEK_SET);
-  EntryRemaining = FindEntrySize(ExtractReader, EntryName);
+  // Names are unique (checked at tick 61), so the entry's own directory slot gives what a
+  // lookup by its name would, without a scan of the directory for every entry.
+  const ArchiveEntry* entry = &ExtractReader->Directory[EntryIndex];
+  CopyBounded(EntryName, sizeof EntryName, entry->Name);
+  // The data lies in directory order, so the file is mostly there already: a seek would
+  // only throw away what the stream has read ahead.
+  if (entry->Offset != ArchivePosition) fseek(ExtractReader->ArchiveFile, (long)entry->Offset, SEEK_SET);
+  ArchivePosition = entry->Offset + entry->Size;
+  EntryRemaining = entry->Size;
   if (!FormatBounded(EntryPath, sizeof EntryPath, "%s%s", InstallState.TargetFolder, EntryName))
     return FailExtraction(FailureEntryCreate);
   // Nothing is written through a link; a file already there is kept aside first, so the
@@ -50,7 +57,7 @@ int OpenNextEntry() {
     ReportUncreatablePath();
     return FailExtraction(FailureEntryFolder);
   }
-  if (!KeepFileAside(EntryPath)) return FailExtraction(FailureEntryCreate);
+  if (!KeepFileAside(EntryPath, 0)) return FailExtraction(FailureEntryCreate);
   EntryFile = fopen(EntryPath, "wb");
   if (!EntryFile) {
     if (!CreateEntryFolders(EntryPath)) return FailExtraction(FailureEntryFolder);
@@ -88,6 +95,7 @@ int BeginExtraction() {
   }
   ExtractReader = reader;
   EntryIndex = 0;
+  ArchivePosition = ArchiveHeaderSize + ArchiveEntrySize * reader->EntryCount;  // where the reader left the file
   DataTotal = InstallState.ExpandedSize - ArchiveHeaderSize - ArchiveEntrySize * reader->EntryCount;
   DataRemaining = DataTotal;
   return 1;

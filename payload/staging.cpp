@@ -98,7 +98,8 @@ int BeginStaging() {
   PayloadHandle = nullptr;
   // What a killed earlier run left here goes first, so that the levels below are seen
   // as the machine had them.
-  RecoverInterruptedRun();
+  // An earlier installation that ended well may not have come to drop what it kept aside.
+  if (RecoverInterruptedRun()) DropKeptAsides(InstallState.LogPath);
   int levels = WalkTargetLevels();
   InstallState.CreatedDirCount = levels;
 
@@ -138,7 +139,7 @@ int BeginStaging() {
   StageRemaining = StageTotal;
   // NC goes before the temporary file exists: a killed run's log names it too.
   if (!FormatBounded(InstallState.StagedPayloadPath, PathCapacity, "%s%s", InstallState.TargetFolder, "temp.un_") ||
-      !KeepFileAside(InstallState.StagedPayloadPath) || !AppendLogRecord("NC", "temp.un_") ||
+      !KeepFileAside(InstallState.StagedPayloadPath, 0) || !AppendLogRecord("NC", "temp.un_") ||
       !(StagedFile = fopen(InstallState.StagedPayloadPath, "wb"))) {
     ReleasePayload();
     if (InstallState.FailureCode == FailureNone) InstallState.FailureCode = FailureStagedCreate;

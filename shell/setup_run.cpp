@@ -18,7 +18,7 @@ int CloseRun() {
   CloseInstallLog(ProductName);
   if (InstallState.FailureCode != FailureNone) return 0;
   // Only now is what the run replaced no longer needed.
-  if (InstallState.LogOpened) DropKeptAsides();
+  if (InstallState.LogOpened) DropKeptAsides(InstallState.LogPath);
   return 1;
 }
 

@@ -22,13 +22,15 @@ int KeptAsidePath(char* aside, const char* path) {
 
 // KA goes before the move: a log that names a file kept aside that never moved restores
 // nothing.
-int KeepFileAside(const char* path) {
+int KeepFileAside(const char* path, int staleMayGo) {
   DWORD attributes = GetFileAttributesA(path);
   // Nothing there, or a folder: the file's creation then succeeds or fails on its own.
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return 1;
   char aside[PathCapacity];
-  // A name already taken by another file is never overwritten: both stay as they are.
-  if (!KeptAsidePath(aside, path) || Exists(aside)) return 0;
+  if (!KeptAsidePath(aside, path)) return 0;
+  // An aside name already taken is never overwritten, unless what holds it is only an
+  // older copy of what this run writes anew (a shortcut).
+  if (Exists(aside) && (!staleMayGo || !DeleteFileA(aside))) return 0;
   if (!AppendLogRecord("KA", path)) return 0;
   return MoveFileA(path, aside) ? 1 : 0;
 }
@@ -40,8 +42,8 @@ int RestoreKeptAside(const char* path) {
   return MoveFileA(aside, path) ? 1 : 0;
 }
 
-void DropKeptAsides() {
-  FILE* log = fopen(InstallState.LogPath, "rt");
+void DropKeptAsides(const char* logPath) {
+  FILE* log = fopen(logPath, "rt");
   if (!log) return;
   LoadTrustedPlaces();
   char line[LogLineCapacity], code[3], argument[LogLineCapacity], aside[PathCapacity];

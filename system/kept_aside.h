@@ -5,11 +5,12 @@
 #pragma once
 
 // Makes room at path: moves an existing file aside. 1 when the name is free now, 0 when
-// the file had to stay (the aside name is taken, the move or its record failed).
-int KeepFileAside(const char* path);
+// the file had to stay (the aside name is taken, the move or its record failed). With
+// staleMayGo a file already under the aside name is deleted first.
+int KeepFileAside(const char* path, int staleMayGo);
 // Puts a file kept aside back, when its name is free again.
 int RestoreKeptAside(const char* path);
 // After a successful run: deletes what its log says was kept aside.
-void DropKeptAsides();
+void DropKeptAsides(const char* logPath);
 // The aside name of path (500 bytes); 0 when it does not fit.
 int KeptAsidePath(char* aside, const char* path);

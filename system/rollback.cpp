@@ -141,19 +141,19 @@ int RollBackInstallation() {
   return 1;
 }
 
-void RecoverInterruptedRun() {
-  if (!FormatBounded(InstallState.LogPath, PathCapacity, "%sdeinst.log", InstallState.TargetFolder)) return;
+int RecoverInterruptedRun() {
+  if (!FormatBounded(InstallState.LogPath, PathCapacity, "%sdeinst.log", InstallState.TargetFolder)) return 0;
   char code[3] = "";
   FILE* log = fopen(InstallState.LogPath, "rt");
   int hasLines = log && LastLogLineCode(log, code);
   if (log) fclose(log);
-  if (log && hasLines && !strcmp(code, "PN")) return;  // a finished installation
+  if (log && hasLines && !strcmp(code, "PN")) return 1;  // a finished installation
   if (log && hasLines) {
-    if (!OpenLogForUndo()) return;
+    if (!OpenLogForUndo()) return 0;
     int levelCount = 0, levelFlags[CreatedDirCapacity];
     int reachedFirst = UndoLogRecords(0, &levelCount, levelFlags);
     CloseLog();
-    if (!reachedFirst) return;  // a log it cannot read through stays as it is
+    if (!reachedFirst) return 0;  // a log it cannot read through stays as it is
     DeleteFileA(InstallState.LogPath);
     RemoveCreatedLevels(levelCount, levelFlags);
   } else if (log) {
@@ -162,6 +162,7 @@ void RecoverInterruptedRun() {
   // A run killed before its log named the earlier log it had kept aside.
   RestoreKeptAside(InstallState.LogPath);
   PredecessorLogKept = 0;
+  return 0;
 }
 
 int ResetScreenSaver() {

@@ -18,5 +18,6 @@ void RemoveCreatedLevels(int levelCount, const int* levelFlags);
 int UndoneLogKeptItsPredecessor();
 
 // Before a run begins: when TargetFolder holds the log of a run that never ended (its
-// last record is not PN), undoes that run quietly, as its failure would have.
-void RecoverInterruptedRun();
+// last record is not PN), undoes that run quietly, as its failure would have. Gives 1
+// when TargetFolder holds the log of a finished installation (LogPath names it).
+int RecoverInterruptedRun();

@@ -87,7 +87,7 @@ int CreateShellLink(const char* linkSubPath, const char* targetPath) {
   link->SetWorkingDirectory(workingFolder);
   // A shortcut of an earlier installation is kept aside, and CL goes to the log, before
   // the new one is saved.
-  int recorded = KeepFileAside(linkPath) && AppendLogRecord("CL", linkPath);
+  int recorded = KeepFileAside(linkPath, 1) && AppendLogRecord("CL", linkPath);
   if (recorded) file->Save(widePath, FALSE);
   file->Release();
   link->Release();

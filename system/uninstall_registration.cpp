@@ -69,11 +69,8 @@ int CopyEntryKey(HKEY parent, const char* from, const char* to) {
 int KeepEntryAside(HKEY parent, const char* keyName, const char* subkey) {
   char aside[PathCapacity];
   if (!AsideSubkey(aside, keyName)) return 0;
-  HKEY existing;
-  if (RegOpenKeyExA(parent, aside, 0, KEY_READ, &existing) == ERROR_SUCCESS) {
-    RegCloseKey(existing);  // an aside copy is never overwritten
-    return 0;
-  }
+  // An aside copy left from before is only an older entry of the same installation.
+  RegDeleteKeyA(parent, aside);
   if (!AppendLogRecord("KR", keyName)) return 0;
   if (CopyEntryKey(parent, subkey, aside)) return 1;
   RegDeleteKeyA(parent, aside);

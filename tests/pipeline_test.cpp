@@ -202,6 +202,7 @@ TEST_F(PipelineTest, CreateEntryFoldersMakesEveryMissingLevel) {
 }
 
 TEST_F(PipelineTest, TheDemoPayloadInstallsEveryFileByteForByte) {
+  RemoveTree(ProgramsFolder() + "\\Frelby");  // no shortcut of an earlier run to keep aside
   Prepare("demo", DemoPayload());
   RunTicks(1, 100);
   EXPECT_EQ(InstallState.FailureCode, 0);

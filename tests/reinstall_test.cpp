@@ -123,4 +123,17 @@ TEST_F(ReinstallTest, ALogThatCannotBeClosedFailsTheInstallationAndIsRolledBack)
   EXPECT_EQ(Machine(parent), pristine);
 }
 
+TEST_F(ReinstallTest, AFiveThousandEntryPayloadInstallsAndIsRemovedCompletely) {
+  std::vector<std::pair<std::string, Bytes>> entries = {{"frelby.exe", Bytes(100, 'f')}};
+  for (int i = 0; i < 5000; ++i) {
+    char name[32];
+    snprintf(name, sizeof name, "daten\\e%05d.dat", i);
+    entries.push_back({name, Bytes(40 + i % 7, (uint8_t)i)});
+  }
+  HMODULE large = LoadPayloadModule(Compress(PackArchive(entries)));
+  ASSERT_EQ(Install(large, target), 0);
+  EXPECT_EQ(ReadBytes(target + "daten\\e04999.dat"), Bytes(40 + 4999 % 7, (uint8_t)4999));
+  EXPECT_EQ(SnapshotTree(target + "daten").size(), 5000u);
+}
+
 }  // namespace

@@ -153,6 +153,7 @@ TEST_F(RollbackLogTest, UndoesFilesFoldersAndCreatedLevelsFromTheLastRecord) {
   WriteText(target + "frelby.exe", "x");
   WriteText(target + "resource\\a.anx", "x");
   std::string menu = ProgramsFolder() + "\\Frelby";
+  RemoveTree(menu);
   CreateDirectoryA(menu.c_str(), nullptr);
   WriteText(menu + "\\Frelby.lnk", "x");
   EXPECT_EQ(RollBack("ID 3 0 0 1\nNC frelby.exe\nSD " + target + "resource\nNC resource\\a.anx\nCI " + menu + "\nCL " +

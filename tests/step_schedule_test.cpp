@@ -9,7 +9,9 @@
 #include "shell/setup_run.h"
 #include "shell/step_schedule.h"
 #include "support/installation.h"
+#include "support/pipeline.h"
 #include "support/test_support.h"
+#include "system/rollback.h"
 
 namespace {
 
@@ -27,6 +29,9 @@ void RunProgressPage(const std::string& target, DriverHandler user) {
   StartDriver(user);
   RunWizard(TestBackdrop());
   StopDriver();
+  // What the schedule made (shortcuts, the uninstall entry) goes again.
+  CloseLog();
+  RollBackInstallation();
 }
 
 TEST(ProgressPage, RunsExactlyOneHundredTicksAndEndsOnTheNextEvent) {

@@ -4,6 +4,13 @@
 
 #include "resources/resource_ids.h"
 
+double DriverNow() {
+  LARGE_INTEGER count, frequency;
+  QueryPerformanceCounter(&count);
+  QueryPerformanceFrequency(&frequency);
+  return 1000.0 * count.QuadPart / frequency.QuadPart;
+}
+
 namespace {
 
 struct LaterAction {
@@ -19,11 +26,15 @@ std::set<HWND> Handled;
 std::vector<LaterAction> LaterActions;
 std::vector<std::string> Messages;
 std::vector<std::string> ProgressTexts;
+std::vector<double> ProgressTimes;
 std::vector<WindowKind> Windows;
 WNDPROC OriginalProgressTextProc;
 
 LRESULT CALLBACK ProgressTextProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_SETTEXT && lParam) ProgressTexts.push_back((const char*)lParam);
+  if (message == WM_SETTEXT && lParam) {
+    ProgressTexts.push_back((const char*)lParam);
+    ProgressTimes.push_back(DriverNow());
+  }
   return CallWindowProcA(OriginalProgressTextProc, window, message, wParam, lParam);
 }
 
@@ -94,6 +105,7 @@ void StartDriver(DriverHandler handler) {
   LaterActions.clear();
   Messages.clear();
   ProgressTexts.clear();
+  ProgressTimes.clear();
   Windows.clear();
   OriginalProgressTextProc = nullptr;
   Hook = SetWindowsHookExA(WH_CBT, CbtProc, nullptr, GetCurrentThreadId());
@@ -110,6 +122,7 @@ void StopDriver() {
 
 const std::vector<std::string>& DriverMessages() { return Messages; }
 const std::vector<std::string>& DriverProgressTexts() { return ProgressTexts; }
+const std::vector<double>& DriverProgressTimes() { return ProgressTimes; }
 const std::vector<WindowKind>& DriverWindows() { return Windows; }
 
 void PressButton(HWND window, int id) {

@@ -19,6 +19,10 @@ void StopDriver();
 const std::vector<std::string>& DriverMessages();
 // Every text the progress page set on its percentage label, in order.
 const std::vector<std::string>& DriverProgressTexts();
+// When each of those texts was set (DriverNow's milliseconds).
+const std::vector<double>& DriverProgressTimes();
+// A steady clock in milliseconds.
+double DriverNow();
 // Kinds of the windows handed to the handler, in order.
 const std::vector<WindowKind>& DriverWindows();
 
