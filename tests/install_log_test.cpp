@@ -1,5 +1,6 @@
 // The install log's format on disk, its backward reading and the cutting of lines.
 #include <gtest/gtest.h>
+#include <io.h>
 
 #include "shell/install_state.h"
 #include "support/pipeline.h"
@@ -90,6 +91,16 @@ TEST_F(InstallLogTest, ARecordThatCannotBeWrittenFailsTheInstallation) {
   EXPECT_EQ(InstallState.LogFile, nullptr);
   EXPECT_EQ(InstallState.FailureCode, FailureLogWrite);
   EXPECT_EQ(ReadText(folder + "deinst.log"), "ID 0\n");
+  // Its last record written, but its handle cannot be closed.
+  InstallState.FailureCode = 0;
+  InstallState.LogFile = fopen((folder + "deinst.log").c_str(), "at");
+  HANDLE handle = (HANDLE)_get_osfhandle(_fileno(InstallState.LogFile));
+  SetHandleInformation(handle, HANDLE_FLAG_PROTECT_FROM_CLOSE, HANDLE_FLAG_PROTECT_FROM_CLOSE);
+  EXPECT_FALSE(CloseInstallLog("Frelby"));
+  EXPECT_EQ(InstallState.FailureCode, FailureLogWrite);
+  EXPECT_EQ(ReadText(folder + "deinst.log"), "ID 0\nPN Frelby\r\n");
+  SetHandleInformation(handle, HANDLE_FLAG_PROTECT_FROM_CLOSE, 0);
+  CloseHandle(handle);
 }
 
 TEST_F(InstallLogTest, EachRecordIsOnDiskBeforeTheNextAction) {

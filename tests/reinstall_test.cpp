@@ -28,6 +28,22 @@ int Install(HMODULE module, const std::string& target) {
   return RunInstallation(module, target, ScriptedUser(WizardScript())).FailureCode;
 }
 
+// A run that makes everything, shortcuts and uninstall entry included, and then finds its
+// log's stream no longer writable, as on a disk that has become full.
+int InstallFailingAtTheLogClose(HMODULE module, const std::string& target) {
+  ResetInstallState();
+  InstallState.InstanceHandle = module;
+  SetTarget(target);
+  RunTicks(1, 100);
+  if (InstallState.FailureCode != 0) return InstallState.FailureCode;
+  fclose(InstallState.LogFile);
+  InstallState.LogFile = OpenUnwritable(InstallState.LogPath);
+  StartDriver(ScriptedUser(WizardScript()));
+  FinishInstallation(TestBackdrop());
+  StopDriver();
+  return InstallState.FailureCode;
+}
+
 class ReinstallTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -50,10 +66,14 @@ class ReinstallTest : public ::testing::Test {
 TEST_F(ReinstallTest, AFailedReinstallLeavesTheEarlierInstallationAsItWas) {
   ASSERT_EQ(Install(demo, target), 0);
   WriteText(target + "highscore.dat", "Punkte des Spielers");
+  std::set<std::string> earlier = Machine(parent);
+  // Failing at the end, its shortcuts and uninstall entry made over the earlier ones.
+  EXPECT_EQ(InstallFailingAtTheLogClose(demo, target), FailureLogWrite);
+  EXPECT_EQ(Machine(parent), earlier);
   // The last entry cannot be written: a folder stands in its place.
   DeleteFileA((target + "resource\\boden.img").c_str());
   ASSERT_TRUE(CreateDirectoryA((target + "resource\\boden.img").c_str(), nullptr));
-  std::set<std::string> earlier = Machine(parent);
+  earlier = Machine(parent);
   EXPECT_EQ(Install(demo, target), FailureEntryCreate);
   EXPECT_EQ(Machine(parent), earlier);
   RemoveDirectoryA((target + "resource\\boden.img").c_str());
@@ -107,18 +127,7 @@ TEST_F(ReinstallTest, EveryFolderAnEntryNeedsIsRemovedAgain) {
 }
 
 TEST_F(ReinstallTest, ALogThatCannotBeClosedFailsTheInstallationAndIsRolledBack) {
-  ResetInstallState();
-  InstallState.InstanceHandle = demo;
-  SetTarget(target);
-  RunTicks(1, 100);
-  ASSERT_EQ(InstallState.FailureCode, 0);
-  // The log's stream can no longer be written, as on a disk that has become full.
-  fclose(InstallState.LogFile);
-  InstallState.LogFile = OpenUnwritable(InstallState.LogPath);
-  StartDriver(ScriptedUser(WizardScript()));
-  FinishInstallation(TestBackdrop());
-  StopDriver();
-  EXPECT_EQ(InstallState.FailureCode, FailureLogWrite);
+  EXPECT_EQ(InstallFailingAtTheLogClose(demo, target), FailureLogWrite);
   EXPECT_EQ(DriverMessages(), std::vector<std::string>{"Frelby: Die Installation wurde abgebrochen."});
   EXPECT_EQ(Machine(parent), pristine);
 }
