@@ -19,6 +19,9 @@ void StopDriver();
 const std::vector<std::string>& DriverMessages();
 // Every text the progress page set on its percentage label, in order.
 const std::vector<std::string>& DriverProgressTexts();
+// Calls watcher with the progress page and each text it sets on its percentage label,
+// before the label shows it; set before StartDriver, ended by StopDriver.
+void WatchProgressTexts(std::function<void(HWND page, const std::string& text)> watcher);
 // Kinds of the windows handed to the handler, in order.
 const std::vector<WindowKind>& DriverWindows();
 
