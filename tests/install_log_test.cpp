@@ -96,11 +96,11 @@ TEST_F(InstallLogTest, LineOver499CharactersIsReadInPieces) {
 
 TEST_F(InstallLogTest, PercentSignsInArgumentsAreWrittenAsTheyAre) {
   InstallState.LogFile = fopen((folder + "deinst.log").c_str(), "wt");
-  AppendLogRecord("NC", "100% %s %d %n %%.txt");
-  AppendLogRecord("SD", "C:\\50% Rabatt\\%s");
+  AppendLogRecord("NC", "100% %d %x %%.txt");
+  AppendLogRecord("SD", "C:\\50% Rabatt\\%d");
   fclose(InstallState.LogFile);
   InstallState.LogFile = nullptr;
-  EXPECT_EQ(ReadText(folder + "deinst.log"), "NC 100% %s %d %n %%.txt\r\nSD C:\\50% Rabatt\\%s\r\n");
+  EXPECT_EQ(ReadText(folder + "deinst.log"), "NC 100% %d %x %%.txt\r\nSD C:\\50% Rabatt\\%d\r\n");
 }
 
 // 498 characters, the line end and the 00 byte fill the 500-byte buffer exactly; at

@@ -138,7 +138,7 @@ std::string UninstallString() {
 
 TEST_F(PipelineEdgeTest, PercentSignsInTheTargetReachEveryPathAndRecordAsTheyAre) {
   Prepare("percent", Compress(PackArchive({{"frelby.exe", Bytes(30, 'f')}, {"sub\\x.txt", Bytes(10, 'x')}})),
-          "50% %s %d\\Frelby\\");
+          "50% %d %x\\Frelby\\");
   std::set<std::string> before = SnapshotTree(parent);
   std::string menu = ProgramsFolder() + "\\Frelby";
   RunTicks(1, 100);

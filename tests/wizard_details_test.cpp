@@ -10,6 +10,7 @@
 #include "resources/resource_ids.h"
 #include "shell/backdrop_window.h"
 #include "shell/install_state.h"
+#include "shell/step_schedule.h"
 #include "support/installation.h"
 #include "support/payload_module.h"
 #include "support/test_support.h"
@@ -143,7 +144,10 @@ TEST(ConfirmationPage, TooLittleRoomKeepsInstallierenDisabled) {
         if (!enabled) PressButton(window, IDOK);
         RunLater([window] { PressButton(window, IDCANCEL); }, 300);
       }
-      if (kind == WindowKind::Progress) PressButton(window, IDCANCEL);
+      if (kind == WindowKind::Progress) {  // a fault let it through: stop before anything stays
+        KillTimer(window, ScheduleTimerId);
+        EndDialog(window, 0);
+      }
     }));
     EXPECT_EQ(enabled, extra == 0) << extra;
     for (WindowKind kind : DriverWindows()) EXPECT_NE(kind, WindowKind::Progress) << extra;
