@@ -130,6 +130,41 @@ TEST_F(InstallLogTest, LineOver499CharactersIsReadInPieces) {
   EXPECT_EQ(std::string(line), "NC " + std::string(496, 'x'));
 }
 
+TEST_F(InstallLogTest, PercentSignsInArgumentsAreWrittenAsTheyAre) {
+  InstallState.LogFile = fopen((folder + "deinst.log").c_str(), "wt");
+  AppendLogRecord("NC", "100% %d %x %%.txt");
+  AppendLogRecord("SD", "C:\\50% Rabatt\\%d");
+  fclose(InstallState.LogFile);
+  InstallState.LogFile = nullptr;
+  EXPECT_EQ(ReadText(folder + "deinst.log"), "NC 100% %d %x %%.txt\r\nSD C:\\50% Rabatt\\%d\r\n");
+}
+
+// 498 characters, the line end and the 00 byte fill the 500-byte buffer exactly; at
+// 499 characters the line end is left over and reads as a line of its own.
+TEST_F(InstallLogTest, LinesUpTo498CharactersAreReadWholeAndOf499InTwoPieces) {
+  struct Case {
+    size_t Length;                       // characters before the line end
+    std::vector<std::string> FromLast;   // the pieces, last line first
+  };
+  std::vector<Case> cases = {
+      {498, {"NC " + std::string(495, 'x') + "\n"}},
+      {499, {"\n", "NC " + std::string(496, 'x')}},
+  };
+  for (const Case& c : cases) {
+    OpenForReading("ID 0\r\nNC " + std::string(c.Length - 3, 'x') + "\r\n");
+    EXPECT_EQ(InstallState.PendingLogLines, (int)c.FromLast.size() + 1) << c.Length;
+    char line[LogLineCapacity];
+    for (const std::string& piece : c.FromLast) {
+      ASSERT_TRUE(ReadPendingLogLine(line)) << c.Length;
+      EXPECT_EQ(std::string(line), piece) << c.Length;
+    }
+    ASSERT_TRUE(ReadPendingLogLine(line));
+    EXPECT_STREQ(line, "ID 0\n");
+    fclose(InstallState.LogFile);
+    InstallState.LogFile = nullptr;
+  }
+}
+
 TEST(CutLogLine, TakesTheCodeAndTheArgumentWithoutTheLineEnd) {
   std::string code;
   EXPECT_EQ(Cut("RK FrelbyKey\n", &code), "FrelbyKey");

@@ -98,13 +98,25 @@ TEST(StartUp, UnreadableOrOverlongProgramFilesDirGivesADriveQualifiedDefault) {
 TEST(StartUp, SetsPageAndPayloadSizeAndTheWindowsFolder) {
   ResetInstallState();
   InstallState.FailureCode = 9;
+  InstallState.WindowsFolder[0] = 0;  // the reset fills it with the same call
+  InstallState.PlatformKind = 7;      // none of the three kinds
   ASSERT_EQ(InitInstallState(), 1);
   EXPECT_EQ(InstallState.FailureCode, 0);
   EXPECT_EQ(InstallState.WizardPage, 1);
+  EXPECT_EQ(InstallState.PlatformKind, 2);  // Wine reports Windows NT
   EXPECT_EQ(InstallState.PayloadSize, DemoPayload().size());
   char windows[MAX_PATH];
   GetWindowsDirectoryA(windows, MAX_PATH);
   EXPECT_STREQ(InstallState.WindowsFolder, windows);
+}
+
+TEST(StartUp, ComAlreadyInitialisedOnTheThreadStopsWithCode1) {
+  ResetInstallState();
+  ASSERT_EQ(CoInitialize(nullptr), S_OK);
+  EXPECT_EQ(InitInstallState(), 0);  // its own CoInitialize gives S_FALSE
+  EXPECT_EQ(InstallState.FailureCode, 1);
+  CoUninitialize();
+  CoUninitialize();
 }
 
 TEST(StartUp, MissingPayloadStopsWithCode2) {
@@ -321,6 +333,33 @@ TEST(WholeRun, AFailureInTheScheduleIsReportedAfterThePageAndRolledBack) {
   EXPECT_EQ(LastMessage(), Abort);
   EXPECT_FALSE(FileExists(target + "deinst.log"));
   EXPECT_TRUE(FolderExists(target + "temp.un_"));
+  RemoveTree(folder);
+}
+
+TEST(WholeRun, AFailedRunClosesTheLogWithPNBeforeTheMessageAndRollsBackAfterOK) {
+  std::string folder = ScratchFolder("failed-run-order");
+  std::string target = folder + "Frelby\\";
+  CreateDirectoryA(target.c_str(), nullptr);
+  CreateDirectoryA((target + "uninst.exe").c_str(), nullptr);  // the second entry cannot be created
+  std::string logWhenShown;
+  bool logOpenWhenShown = true, gameWhenShown = false;
+  DriverHandler walk = ScriptedUser(WizardScript());
+  InstallationRun run = RunInstallation(nullptr, target, [&](HWND window, WindowKind kind) {
+    if (kind == WindowKind::MessageBox) {
+      logWhenShown = ReadText(target + "deinst.log");
+      logOpenWhenShown = InstallState.LogFile != nullptr;
+      gameWhenShown = FileExists(target + "frelby.exe");
+    }
+    walk(window, kind);
+  });
+  EXPECT_EQ(run.FailureCode, 16);
+  EXPECT_EQ(DriverMessages(), std::vector<std::string>{Abort});
+  EXPECT_FALSE(logOpenWhenShown);
+  ASSERT_GE(logWhenShown.size(), 11u);
+  EXPECT_EQ(logWhenShown.substr(logWhenShown.size() - 11), "PN Frelby\r\n");
+  EXPECT_TRUE(gameWhenShown);
+  EXPECT_FALSE(FileExists(target + "frelby.exe"));
+  EXPECT_FALSE(FileExists(target + "deinst.log"));
   RemoveTree(folder);
 }
 

@@ -84,7 +84,7 @@ TEST_F(PipelineTest, ATargetDeeperThanTheFlagsHoldStopsTheWalkWithCode5) {
 }
 
 TEST_F(PipelineTest, ExpansionMovesFortiethsAndDeletesTheStagedFile) {
-  for (size_t size : {100u, 39u, 0u, 400000u}) {
+  for (size_t size : {100u, 39u, 0u, 400000u, 1000000u}) {  // the last: 25,000 a tick, in three reads
     Bytes archive(size);
     for (size_t i = 0; i < size; ++i) archive[i] = (uint8_t)((i / 3) ^ size);
     Prepare("expansion", Compress(archive));
@@ -195,10 +195,19 @@ TEST_F(PipelineTest, ArchivesOutsideTheRulesAreRefusedBeforeAnythingIsWritten) {
 
 TEST_F(PipelineTest, CreateEntryFoldersMakesEveryMissingLevel) {
   Prepare("entry-folders", Bytes(1, 0));
+  InstallState.LogFile = fopen((parent + "deinst.log").c_str(), "wt");
+  snprintf(InstallState.LogPath, PathCapacity, "%sdeinst.log", parent.c_str());
   EXPECT_EQ(CreateEntryFolders((parent + "one\\two\\three\\file").c_str()), 1);
   EXPECT_TRUE(FolderExists(parent + "one\\two\\three"));
+  EXPECT_FALSE(FolderExists(parent + "one\\two\\three\\file"));
+  std::string log = LogText();
+  std::string deepest = "SD " + parent + "one\\two\\three\r\n";
+  ASSERT_GE(log.size(), deepest.size());
+  EXPECT_EQ(log.substr(log.size() - deepest.size()), deepest);
+  EXPECT_EQ(CreateEntryFolders((parent + "one\\two\\three\\file").c_str()), 1);  // every level exists
   EXPECT_EQ(CreateEntryFolders((parent + "file").c_str()), 1);
-  EXPECT_EQ(CreateEntryFolders("C:file"), 1);
+  EXPECT_FALSE(FolderExists(parent + "file"));
+  EXPECT_EQ(LogText(), log);
 }
 
 TEST_F(PipelineTest, TheDemoPayloadInstallsEveryFileByteForByte) {
@@ -206,7 +215,6 @@ TEST_F(PipelineTest, TheDemoPayloadInstallsEveryFileByteForByte) {
   Prepare("demo", DemoPayload());
   RunTicks(1, 100);
   EXPECT_EQ(InstallState.FailureCode, 0);
-  Bytes archive = ReadBytes(target + "temp.uni");
   std::vector<std::string> names = DemoEntryNames();
   ASSERT_EQ(names.size(), 38u);
   EXPECT_EQ(names[0], "frelby.exe");

@@ -59,6 +59,46 @@ TEST(ProgressPage, RunsExactlyOneHundredTicksAndEndsOnTheNextEvent) {
   InstallState.LogFile = nullptr;
 }
 
+TEST(ProgressPage, EachTextComesWithItsBarPositionOnThePageStillOpen) {
+  std::string target = ScratchFolder("schedule-bar") + "Frelby\\";
+  std::vector<int> positions;
+  int pageAt100 = 0;
+  bool openAt100 = false;
+  WatchProgressTexts([&](HWND page, const std::string& text) {
+    positions.push_back((int)SendMessageA(GetDlgItem(page, IDC_PROGRESS_BAR), PBM_GETPOS, 0, 0));
+    if (text != "Fortschritt: 100%") return;
+    pageAt100 = InstallState.WizardPage;
+    openAt100 = IsWindowVisible(page) != 0;
+  });
+  RunProgressPage(target, [](HWND, WindowKind) {});
+  std::vector<int> expected;
+  for (int i = 1; i <= 100; ++i) expected.push_back(i);
+  EXPECT_EQ(positions, expected);
+  EXPECT_EQ(pageAt100, 4);
+  EXPECT_TRUE(openAt100);
+  EXPECT_EQ(InstallState.WizardPage, 5);
+  if (InstallState.LogFile) fclose(InstallState.LogFile);
+  InstallState.LogFile = nullptr;
+}
+
+TEST(ProgressPage, ATimerEventOfAnotherIdRunsATickToo) {
+  std::string target = ScratchFolder("schedule-other-timer") + "Frelby\\";
+  int before = -1, after = -1;
+  RunProgressPage(target, [&](HWND page, WindowKind kind) {
+    if (kind != WindowKind::Progress) return;
+    KillTimer(page, ScheduleTimerId);
+    before = TickCount;
+    SendMessageA(page, WM_TIMER, ScheduleTimerId + 76, 0);
+    after = TickCount;
+    SetTimer(page, ScheduleTimerId, ScheduleTimerPeriod, nullptr);
+  });
+  ASSERT_GE(before, 0);
+  EXPECT_EQ(after, before + 1);
+  EXPECT_EQ(DriverProgressTexts(), ExpectedTexts());
+  if (InstallState.LogFile) fclose(InstallState.LogFile);
+  InstallState.LogFile = nullptr;
+}
+
 TEST(ProgressPage, EscapeCloseAndCommandsLeaveThePageRunning) {
   std::string target = ScratchFolder("schedule-keys") + "Frelby\\";
   RunProgressPage(target, [](HWND page, WindowKind kind) {

@@ -48,6 +48,39 @@ TEST(SzddFormat, WorkedExamplesWithOverlapAndInitialSpaces) {
   EXPECT_EQ(AsText(Expand(WithHeader({0x02, 0x00, 0x00, 'x'}, 4))), "   x");
 }
 
+// 4096 literals take the ring once round, so its write position is back at 4080: a
+// match from there copies the oldest bytes, the first literals, as LZ32 does.
+TEST(SzddFormat, AMatchFromTheWritePositionCopiesTheOldestBytesOfTheRing) {
+  Bytes stream, expected;
+  for (int i = 0; i < 4096; ++i) {
+    if (i % 8 == 0) stream.push_back(0xFF);
+    expected.push_back((uint8_t)(i * 7 + 1 + i / 256));
+    stream.push_back(expected.back());
+  }
+  // Two matches of 18 bytes, each from where the next byte goes: ring 0xFF0, then 0x002.
+  stream.insert(stream.end(), {0x00, 0xF0, 0xFF, 0x02, 0x0F});
+  for (int i = 0; i < 36; ++i) expected.push_back(expected[i]);
+  Bytes file = WithHeader(stream, (unsigned)expected.size());
+  EXPECT_EQ(Expand(file), expected);
+
+  std::string path = ScratchFolder("szdd-ring") + "ring.sz_";
+  WriteBytes(path, file);
+  Bytes ours(expected.size() + 10), theirs(expected.size() + 10);
+  int handle = LzOpenFile(path.c_str());
+  ASSERT_GE(handle, 0);
+  EXPECT_EQ(LzRead(handle, ours.data(), (int)ours.size()), (int)expected.size());
+  LzClose(handle);
+  OFSTRUCT info;
+  INT lz = LZOpenFileA((char*)path.c_str(), &info, OF_READ);
+  ASSERT_GE(lz, 0);
+  EXPECT_EQ(LZRead(lz, (char*)theirs.data(), (INT)theirs.size()), (INT)expected.size());
+  LZClose(lz);
+  ours.resize(expected.size());
+  theirs.resize(expected.size());
+  EXPECT_EQ(ours, expected);
+  EXPECT_EQ(theirs, expected);
+}
+
 TEST(SzddFormat, DecodingStopsAtTheHeaderLengthAndAtTheEndOfTheStream) {
   EXPECT_EQ(AsText(Expand(WithHeader({0x07, 'a', 'b', 'c', 0xF0, 0xF3}, 5))), "abcab");
   EXPECT_EQ(AsText(Expand(WithHeader({0x07, 'a', 'b', 'c', 0xF0}, 9))), "abc");  // match cut off

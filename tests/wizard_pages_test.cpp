@@ -35,9 +35,16 @@ void PressKey(HWND page, WPARAM key) {
   PostMessageA(focus && IsChild(page, focus) ? focus : page, WM_KEYDOWN, key, 0);
 }
 
+// Free space as the system's other call gives it, in whole KB.
+unsigned long long FreeKB(const char* root) {
+  ULARGE_INTEGER available, total, free;
+  if (!GetDiskFreeSpaceExA(root, &available, &total, &free)) return 0;
+  return available.QuadPart / 1024;
+}
+
 std::string FreeText(const char* root) {
   char text[64];
-  snprintf(text, sizeof text, "%llu KB", FreeSpaceKB(root));
+  snprintf(text, sizeof text, "%llu KB", FreeKB(root));
   return text;
 }
 
@@ -55,7 +62,7 @@ bool ShowsFreeSpaceOf(const std::string& label, const char* root) {
   unsigned long long shown = 0;
   char unit[8] = "";
   if (sscanf(label.c_str(), "%llu %7s", &shown, unit) != 2 || std::string(unit) != "KB") return false;
-  unsigned long long now = FreeSpaceKB(root);
+  unsigned long long now = FreeKB(root);
   unsigned long long difference = shown > now ? shown - now : now - shown;
   return difference <= now / 100;
 }
@@ -257,7 +264,7 @@ TEST(TargetDrive, RoomIsEnoughWhenFreeSpaceEqualsTheNeed) {
   std::string drive = SmallDrive();
   if (drive.empty()) GTEST_SKIP() << "no small drive T: in this session";
   ResetInstallState();
-  unsigned long long free = FreeSpaceKB(drive.c_str());
+  unsigned long long free = FreeKB(drive.c_str());
   ASSERT_EQ(free % 2, 0u);
   InstallState.PayloadSize = PayloadSizeNeeding(free);
   ASSERT_EQ(RequiredSpaceKB(), free);
@@ -274,7 +281,7 @@ TEST(TargetFolderPage, WeiterFollowsTheRoomOnTheTypedDrive) {
   RunInstallation(nullptr, "", PageUser([&](HWND page, WindowKind kind, int) {
     if (kind == WindowKind::Welcome) PressButton(page, IDOK);
     if (kind != WindowKind::TargetFolder) return;
-    unsigned long long free = FreeSpaceKB("T:\\");
+    unsigned long long free = FreeKB("T:\\");
     InstallState.PayloadSize = PayloadSizeNeeding(free) + 1024;
     TypeText(page, IDC_TARGET_EDIT, "T:\\Frelby");
     aboveNeed = ControlEnabled(page, IDOK);

@@ -29,11 +29,13 @@ std::vector<std::string> ProgressTexts;
 std::vector<double> ProgressTimes;
 std::vector<WindowKind> Windows;
 WNDPROC OriginalProgressTextProc;
+std::function<void(HWND, const std::string&)> ProgressWatcher;
 
 LRESULT CALLBACK ProgressTextProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_SETTEXT && lParam) {
     ProgressTexts.push_back((const char*)lParam);
     ProgressTimes.push_back(DriverNow());
+    if (ProgressWatcher) ProgressWatcher(GetParent(window), ProgressTexts.back());
   }
   return CallWindowProcA(OriginalProgressTextProc, window, message, wParam, lParam);
 }
@@ -118,6 +120,11 @@ void StopDriver() {
   Hook = nullptr;
   Timer = 0;
   Handler = nullptr;
+  ProgressWatcher = nullptr;
+}
+
+void WatchProgressTexts(std::function<void(HWND page, const std::string& text)> watcher) {
+  ProgressWatcher = watcher;
 }
 
 const std::vector<std::string>& DriverMessages() { return Messages; }

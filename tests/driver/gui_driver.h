@@ -23,6 +23,9 @@ const std::vector<std::string>& DriverProgressTexts();
 const std::vector<double>& DriverProgressTimes();
 // A steady clock in milliseconds.
 double DriverNow();
+// Calls watcher with the progress page and each text it sets on its percentage label,
+// before the label shows it; set before StartDriver, ended by StopDriver.
+void WatchProgressTexts(std::function<void(HWND page, const std::string& text)> watcher);
 // Kinds of the windows handed to the handler, in order.
 const std::vector<WindowKind>& DriverWindows();
 

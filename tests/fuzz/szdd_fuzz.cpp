@@ -12,6 +12,8 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
   static unsigned char out[1 << 20];
   size_t written = 0;
   if (!SzddExpandMemory(data, size, out, sizeof out, &written)) return 0;
+  unsigned length = 0;
+  SzddReadHeader(data, size, &length);
   char path[FuzzPathCapacity];
   if (!WriteFuzzInput("szdd-fuzz", data, size, path)) return 0;
   int handle = LzOpenFile(path);
@@ -29,7 +31,10 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
     long target = (long)(((data[k] << 8) | data[k + 1]) % (written + 2));
     long at = LzSeek(handle, target, LzSeekStart);
     if (target > (long)written) {
-      if (at >= 0 && (size_t)target <= written) __builtin_trap();
+      // Past the decoded bytes: refused beyond the header's length, else reached and
+      // (when the whole stream was decoded) nothing more to read.
+      if (target > (long)length ? at != LzErrorBadValue : at != target) __builtin_trap();
+      if (at == target && written < sizeof out && LzRead(handle, chunk, 1) != 0) __builtin_trap();
       continue;
     }
     if (at != target) continue;  // beyond the header's length: refused
