@@ -23,13 +23,6 @@
 
 namespace {
 
-double Now() {
-  LARGE_INTEGER count, frequency;
-  QueryPerformanceCounter(&count);
-  QueryPerformanceFrequency(&frequency);
-  return 1000.0 * count.QuadPart / frequency.QuadPart;
-}
-
 int Prepare(HMODULE module, const std::string& target) {
   ResetInstallState();
   InstallState.InstanceHandle = module;
@@ -63,22 +56,22 @@ int MeasureStartUp(const Bytes& payload, const char* name) {
   if (!checked || !read) return 0;
   unsigned size;
   const unsigned char* bytes = PayloadBytes(read, &size);
-  double before = Now();
+  double before = DriverNow();
   volatile unsigned sum = BareRead(bytes, size);
-  double bare = Now() - before;
+  double bare = DriverNow() - before;
 
   ResetInstallState();
   InstallState.InstanceHandle = checked;
-  before = Now();
+  before = DriverNow();
   int started = InitInstallState();
-  double startUp = Now() - before;
+  double startUp = DriverNow() - before;
 
-  before = Now();
+  before = DriverNow();
   volatile uint32_t crc = Crc32Update(0, bytes, size);
-  double crcWarm = Now() - before;
-  before = Now();
+  double crcWarm = DriverNow() - before;
+  before = DriverNow();
   sum = BareRead(bytes, size);
-  double bareWarm = Now() - before;
+  double bareWarm = DriverNow() - before;
   (void)sum;
   (void)crc;
   printf("start-up %s: payload %u bytes, %s; start-up with the check %.1f ms, bare read of the same bytes %.1f ms, "
@@ -98,11 +91,11 @@ void Remove() {
 // The bare cost of what the schedule waits for: 101 events of a 50 ms timer.
 double BareTimerLoop() {
   UINT_PTR timer = SetTimer(nullptr, 0, ScheduleTimerPeriod, nullptr);
-  double start = Now();
+  double start = DriverNow();
   MSG message;
   for (int events = 0; events < ScheduleTicks + 1 && GetMessageA(&message, nullptr, 0, 0);)
     if (message.message == WM_TIMER && message.wParam == timer) ++events;
-  double took = Now() - start;
+  double took = DriverNow() - start;
   KillTimer(nullptr, timer);
   return took;
 }
@@ -122,20 +115,20 @@ std::vector<std::string> LoggedEntries() {
 
 // Milliseconds to create the files (bare fopen, fwrite, fclose) with the sizes they have.
 double CreateBare(const std::string& target, const std::vector<std::string>& names, const std::vector<Bytes>& data) {
-  double start = Now();
+  double start = DriverNow();
   for (size_t i = 0; i < names.size(); ++i) {
     FILE* f = fopen((target + names[i]).c_str(), "wb");
     if (!f) continue;
     if (!data[i].empty()) fwrite(data[i].data(), 1, data[i].size(), f);
     fclose(f);
   }
-  return Now() - start;
+  return DriverNow() - start;
 }
 
 double DeleteBare(const std::string& target, const std::vector<std::string>& names) {
-  double start = Now();
+  double start = DriverNow();
   for (const std::string& name : names) DeleteFileA((target + name).c_str());
-  return Now() - start;
+  return DriverNow() - start;
 }
 
 // Rollback and uninstall of a log of `count` NC records against the bare deletion of the
@@ -169,10 +162,10 @@ void MeasureUndo(int count, double* undoPerFile, double* barePerFile, double* un
     snprintf(InstallState.LogPath, PathCapacity, "%sdeinst.log", target.c_str());
     WriteText(InstallState.LogPath, log);
     InstallState.LogOpened = 1;
-    double start = Now();
+    double start = DriverNow();
     if (round == 0) RollBackInstallation();
     else UninstallFrom(target.c_str());
-    (round == 0 ? *undoPerFile : *uninstallPerFile) = (Now() - start) / count;
+    (round == 0 ? *undoPerFile : *uninstallPerFile) = (DriverNow() - start) / count;
   }
   *barePerFile = bare / count;
   RemoveTree(folder);
@@ -190,17 +183,17 @@ void MeasureLargeFile(const std::string& folder, unsigned size, double* close, d
     fwrite(block, 1, chunk, f);
     left -= chunk;
   }
-  double start = Now();
+  double start = DriverNow();
   fclose(f);
-  *close = Now() - start;
-  start = Now();
+  *close = DriverNow() - start;
+  start = DriverNow();
   DeleteFileA(path.c_str());
-  *remove = Now() - start;
+  *remove = DriverNow() - start;
 }
 
 // The platform's cost of what tick 98 makes: two shell links, saved into a folder.
 double BareShellLinks(const std::string& folder) {
-  double start = Now();
+  double start = DriverNow();
   for (int i = 0; i < 2; ++i) {
     IShellLinkA* link = nullptr;
     IPersistFile* file = nullptr;
@@ -216,7 +209,7 @@ double BareShellLinks(const std::string& folder) {
     }
     link->Release();
   }
-  double took = Now() - start;
+  double took = DriverNow() - start;
   DeleteFileA((folder + "a.lnk").c_str());
   DeleteFileA((folder + "b.lnk").c_str());
   return took;
@@ -254,13 +247,13 @@ int main(int argc, char** argv) {
   double shown = 0;
   StartDriver([&](HWND window, WindowKind kind) {
     if (kind != WindowKind::MessageBox) return;
-    shown = Now();
+    shown = DriverNow();
     PressButton(window, IDOK);
   });
   InstallState.WizardPage = PageProgress;
-  double start = Now();
+  double start = DriverNow();
   RunWizard(TestBackdrop());
-  double pageEnded = Now();
+  double pageEnded = DriverNow();
   FinishInstallation(TestBackdrop());
   StopDriver();
   int failure = InstallState.FailureCode;
@@ -275,9 +268,9 @@ int main(int argc, char** argv) {
   double took[ScheduleTicks + 1] = {};
   int longestTick = 1;
   for (int tick = 1; tick <= ScheduleTicks; ++tick) {
-    double before = Now();
+    double before = DriverNow();
     RunScheduledStep(tick);
-    took[tick] = Now() - before;
+    took[tick] = DriverNow() - before;
     if (took[tick] > took[longestTick]) longestTick = tick;
   }
   double longest = took[longestTick];
@@ -304,9 +297,9 @@ int main(int argc, char** argv) {
   double bareDelete = DeleteBare(target, entries);
   double bareCreate = CreateBare(target, entries, contents);
   double entryCount = entries.empty() ? 1 : (double)entries.size();
-  double undoStart = Now();
+  double undoStart = DriverNow();
   Remove();
-  double undo = Now() - undoStart;
+  double undo = DriverNow() - undoStart;
   RemoveTree(folder);
 
   printf("install %s: extraction %.3f ms an entry (%zu entries), bare fopen/fwrite/fclose of the same files %.3f ms, "

@@ -5,16 +5,10 @@
 #include <io.h>
 #include <stdio.h>
 
+#include "driver/gui_driver.h"
 #include "support/test_support.h"
 
 namespace {
-
-double Now() {
-  LARGE_INTEGER count, frequency;
-  QueryPerformanceCounter(&count);
-  QueryPerformanceFrequency(&frequency);
-  return 1000.0 * count.QuadPart / frequency.QuadPart;
-}
 
 enum { Records = 2000 };
 
@@ -22,14 +16,14 @@ enum { Records = 2000 };
 double WriteRecords(const std::string& path, int flush, int toDisk) {
   FILE* log = fopen(path.c_str(), "wt");
   if (!log) return -1;
-  double start = Now();
+  double start = DriverNow();
   for (int i = 0; i < Records; ++i) {
     fprintf(log, "NC daten\\eintrag%05d.dat\n", i);
     if (flush) fflush(log);
     if (toDisk) FlushFileBuffers((HANDLE)_get_osfhandle(_fileno(log)));
   }
   fclose(log);
-  return Now() - start;
+  return DriverNow() - start;
 }
 
 }  // namespace

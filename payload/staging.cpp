@@ -97,8 +97,8 @@ int BeginStaging() {
   StagedFile = nullptr;
   PayloadHandle = nullptr;
   // What a killed earlier run left here goes first, so that the levels below are seen
-  // as the machine had them.
-  // An earlier installation that ended well may not have come to drop what it kept aside.
+  // as the machine had them; an earlier installation that ended well may not have come
+  // to drop what it kept aside.
   if (RecoverInterruptedRun()) DropKeptAsides(InstallState.LogPath);
   int levels = WalkTargetLevels();
   InstallState.CreatedDirCount = levels;

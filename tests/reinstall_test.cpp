@@ -90,6 +90,18 @@ TEST_F(ReinstallTest, ASuccessfulReinstallKeepsNothingAsideAndNamesBothRuns) {
   for (const std::string& entry : Machine(parent)) EXPECT_EQ(entry.find("~alt"), std::string::npos) << entry;
 }
 
+TEST_F(ReinstallTest, AFailedRunGivesBackAFileUnderATemporaryFilesName) {
+  CreateDirectoryA(target.c_str(), nullptr);
+  WriteText(target + "temp.uni", "the user's");
+  std::set<std::string> before = Machine(parent);
+  Bytes payload = DemoPayload();
+  payload.resize(payload.size() - 2000);  // the expansion falls short
+  EXPECT_EQ(Install(LoadPayloadModule(payload), target), FailureLzRead);
+  EXPECT_EQ(Machine(parent), before);
+  DeleteFileA((target + "temp.uni").c_str());
+  RemoveDirectoryA(target.c_str());
+}
+
 TEST_F(ReinstallTest, AnInterruptedRunIsUndoneBeforeTheNextOneBegins) {
   // What a run killed during extraction leaves: its folder, files, temporary file and log.
   CreateDirectoryA(target.c_str(), nullptr);

@@ -55,21 +55,6 @@ void ShowOutcome(int outcome, const char* folder) {
   MessageBoxA(nullptr, message, Caption, MB_OK | icon);
 }
 
-// 1 when the folder (with its final backslash) holds anything but the file `except`.
-int FolderHoldsOthers(const char* folder, const char* except) {
-  char pattern[PathCapacity];
-  if (!FormatBounded(pattern, sizeof pattern, "%s*", folder)) return 1;
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA(pattern, &found);
-  if (search == INVALID_HANDLE_VALUE) return 0;
-  int holds = 0;
-  do {
-    if (strcmp(found.cFileName, ".") && strcmp(found.cFileName, "..") && _stricmp(found.cFileName, except)) holds = 1;
-  } while (!holds && FindNextFileA(search, &found));
-  FindClose(search);
-  return holds;
-}
-
 // The copy of an unattended uninstall: undoes the log while the original still runs
 // and waits for the report, reports, and once the original has ended removes its file
 // and the folders that held it.

@@ -9,10 +9,7 @@
 #include "system/rollback.h"
 #include "system/kept_aside.h"
 
-namespace {
-
-// 1 when the folder (with its final backslash) holds anything.
-int FolderHoldsFiles(const char* folder) {
+int FolderHoldsOthers(const char* folder, const char* except) {
   char pattern[PathCapacity];
   if (!FormatBounded(pattern, sizeof pattern, "%s*", folder)) return 1;
   WIN32_FIND_DATAA found;
@@ -20,13 +17,11 @@ int FolderHoldsFiles(const char* folder) {
   if (search == INVALID_HANDLE_VALUE) return 0;
   int holds = 0;
   do {
-    if (strcmp(found.cFileName, ".") && strcmp(found.cFileName, "..")) holds = 1;
+    if (strcmp(found.cFileName, ".") && strcmp(found.cFileName, "..") && _stricmp(found.cFileName, except)) holds = 1;
   } while (!holds && FindNextFileA(search, &found));
   FindClose(search);
   return holds;
 }
-
-}  // namespace
 
 int SetInstallFolder(const char* installFolder) {
   // A drive root ("C:\") is an install folder too.
@@ -62,5 +57,5 @@ int UninstallFrom(const char* installFolder) {
     if (!UndoneLogKeptItsPredecessor() || !RestoreKeptAside(InstallState.LogPath)) break;
   }
   RemoveCreatedLevels(levelCount, levelFlags);
-  return FolderHoldsFiles(InstallState.TargetFolder) ? UninstallFolderKept : UninstallComplete;
+  return FolderHoldsOthers(InstallState.TargetFolder, "") ? UninstallFolderKept : UninstallComplete;
 }

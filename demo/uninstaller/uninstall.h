@@ -17,3 +17,5 @@ int SetInstallFolder(const char* installFolder);
 // the levels the installer created; those levels stay in CreatedDirCount and
 // CreatedDirFlags, for removing them once more when a file in them could only go later.
 int UninstallFrom(const char* installFolder);
+// 1 when the folder (with its final backslash) holds anything but the file `except`.
+int FolderHoldsOthers(const char* folder, const char* except);
