@@ -33,9 +33,8 @@ int SetInstallFolder(const char* installFolder) {
 
 int UninstallFrom(const char* installFolder) {
   if (!SetInstallFolder(installFolder)) return UninstallNoLog;
-  int& levelCount = InstallState.CreatedDirCount;  // what the logs say the installer made
-  int* levelFlags = InstallState.CreatedDirFlags;
-  levelCount = 0;
+  // What the logs say the installer created, merged over every log undone.
+  InstallState.CreatedDirCount = 0;
   memset(InstallState.CreatedDirFlags, 0, sizeof InstallState.CreatedDirFlags);
   // A run that was killed while it replaced an earlier installation kept that one's log
   // aside: once its own log is undone, the earlier one is undone as well.
@@ -51,11 +50,11 @@ int UninstallFrom(const char* installFolder) {
     fclose(InstallState.LogFile);
     InstallState.LogFile = nullptr;
     if (!reachedFirst) return UninstallStopped;
-    if (count > levelCount) levelCount = count;
-    for (int i = 0; i < CreatedDirCapacity; ++i) levelFlags[i] |= flags[i];
+    if (count > InstallState.CreatedDirCount) InstallState.CreatedDirCount = count;
+    for (int i = 0; i < CreatedDirCapacity; ++i) InstallState.CreatedDirFlags[i] |= flags[i];
     DeleteFileA(InstallState.LogPath);
     if (!UndoneLogKeptItsPredecessor() || !RestoreKeptAside(InstallState.LogPath)) break;
   }
-  RemoveCreatedLevels(levelCount, levelFlags);
+  RemoveCreatedLevels(InstallState.CreatedDirCount, InstallState.CreatedDirFlags);
   return FolderHoldsOthers(InstallState.TargetFolder, "") ? UninstallFolderKept : UninstallComplete;
 }
