@@ -36,8 +36,9 @@ int BeginExpansion() {
     return 0;
   }
   // NC goes before the temporary file exists: a killed run's log names it too.
+  DWORD error = 0;
   if (KeepFileAside(InstallState.ExpandedPayloadPath, 0) && AppendLogRecord("NC", "temp.uni"))
-    ExpandedFile = fopen(InstallState.ExpandedPayloadPath, "wb");
+    ExpandedFile = CreateNewFile(InstallState.ExpandedPayloadPath, "wb", &error);
   if (!ExpandedFile) {
     LzClose(source);
     if (InstallState.FailureCode == FailureNone) InstallState.FailureCode = FailureExpandedCreate;

@@ -1,7 +1,6 @@
 #include "payload/extraction.h"
 
 #include <windows.h>
-#include <io.h>
 #include <string.h>
 
 #include "payload/resource_archive.h"
@@ -39,26 +38,6 @@ int FailExtraction(int code) {
   return 0;
 }
 
-// Creates a file that must not exist yet, as a stream for binary writing: one lookup of
-// the name, and nothing already there (a file, a link) is ever written through. Gives
-// null and the system's error when it cannot.
-FILE* CreateNewFile(const char* path, DWORD* error) {
-  HANDLE file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
-    *error = GetLastError();
-    return nullptr;
-  }
-  int descriptor = _open_osfhandle((intptr_t)file, 0);
-  FILE* stream = descriptor < 0 ? nullptr : _fdopen(descriptor, "wb");
-  if (!stream) {
-    if (descriptor < 0) CloseHandle(file);
-    else _close(descriptor);
-    DeleteFileA(path);
-    *error = ERROR_OPEN_FAILED;
-  }
-  return stream;
-}
-
 // Opens the entry at EntryIndex: its output file, and its NC record.
 int OpenNextEntry() {
   // Names are unique (checked at tick 61), so the entry's own directory slot gives what a
@@ -79,14 +58,14 @@ int OpenNextEntry() {
     return FailExtraction(FailureEntryFolder);
   }
   DWORD error = 0;
-  EntryFile = CreateNewFile(EntryPath, &error);
+  EntryFile = CreateNewFile(EntryPath, "wb", &error);
   if (!EntryFile && (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS)) {
     if (!KeepFileAside(EntryPath, 0)) return FailExtraction(FailureEntryCreate);
-    EntryFile = CreateNewFile(EntryPath, &error);
+    EntryFile = CreateNewFile(EntryPath, "wb", &error);
   }
   if (!EntryFile) {
     if (!CreateEntryFolders(EntryPath)) return FailExtraction(FailureEntryFolder);
-    EntryFile = CreateNewFile(EntryPath, &error);
+    EntryFile = CreateNewFile(EntryPath, "wb", &error);
     if (!EntryFile) return FailExtraction(FailureEntryCreate);
   }
   // NC follows the file's creation at once: its folders' SD records must come before it,

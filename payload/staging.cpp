@@ -78,7 +78,8 @@ int OpenNewLog(int* keptEarlier) {
     if (GetFileAttributesA(aside) != INVALID_FILE_ATTRIBUTES || !MoveFileA(InstallState.LogPath, aside)) return 0;
     *keptEarlier = InstallState.LogKeptAside = 1;
   }
-  InstallState.LogFile = fopen(InstallState.LogPath, "wt");
+  DWORD error = 0;
+  InstallState.LogFile = CreateNewFile(InstallState.LogPath, "wt", &error);
   if (InstallState.LogFile) return 1;
   if (*keptEarlier) MoveFileA(aside, InstallState.LogPath);
   InstallState.LogKeptAside = 0;
@@ -137,10 +138,11 @@ int BeginStaging() {
     return 0;
   }
   StageRemaining = StageTotal;
+  DWORD error = 0;
   // NC goes before the temporary file exists: a killed run's log names it too.
   if (!FormatBounded(InstallState.StagedPayloadPath, PathCapacity, "%s%s", InstallState.TargetFolder, "temp.un_") ||
       !KeepFileAside(InstallState.StagedPayloadPath, 0) || !AppendLogRecord("NC", "temp.un_") ||
-      !(StagedFile = fopen(InstallState.StagedPayloadPath, "wb"))) {
+      !(StagedFile = CreateNewFile(InstallState.StagedPayloadPath, "wb", &error))) {
     ReleasePayload();
     if (InstallState.FailureCode == FailureNone) InstallState.FailureCode = FailureStagedCreate;
     return 0;

@@ -1,6 +1,8 @@
 #include "system/kept_aside.h"
 
 #include <windows.h>
+#include <fcntl.h>
+#include <io.h>
 #include <string.h>
 
 #include "payload/entry_names.h"
@@ -15,6 +17,23 @@ namespace {
 int Exists(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
 
 }  // namespace
+
+FILE* CreateNewFile(const char* path, const char* mode, DWORD* error) {
+  HANDLE file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    *error = GetLastError();
+    return nullptr;
+  }
+  int descriptor = _open_osfhandle((intptr_t)file, mode[1] == 't' ? _O_TEXT : _O_BINARY);
+  FILE* stream = descriptor < 0 ? nullptr : _fdopen(descriptor, mode);
+  if (!stream) {
+    if (descriptor < 0) CloseHandle(file);
+    else _close(descriptor);
+    DeleteFileA(path);
+    *error = ERROR_OPEN_FAILED;
+  }
+  return stream;
+}
 
 int KeptAsidePath(char* aside, const char* path) {
   return FormatBounded(aside, PathCapacity, "%s%s", path, KeptAsideSuffix);

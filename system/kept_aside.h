@@ -3,6 +3,13 @@
 // record goes to the log before it moves: a failed or killed run puts it back, a
 // successful run drops it once its log is closed.
 #pragma once
+#include <windows.h>
+#include <stdio.h>
+
+// Creates a file that must not exist yet, as a stream for writing ("wb" or "wt"): one
+// lookup of the name, and nothing already there (a file, a link) is written through.
+// Gives null and the system's error when it cannot.
+FILE* CreateNewFile(const char* path, const char* mode, DWORD* error);
 
 // Makes room at path: moves an existing file aside. 1 when the name is free now, 0 when
 // the file had to stay (the aside name is taken, the move or its record failed). With
