@@ -57,19 +57,6 @@ size_t CutToParent(char* path) {
   return length;
 }
 
-// Opens the log at LogPath for reading and counts its lines; 0 when it cannot be read.
-int OpenLogForUndo() {
-  InstallState.LogFile = fopen(InstallState.LogPath, "rt");
-  if (!InstallState.LogFile) return 0;
-  InstallState.PendingLogLines = CountLogLines(InstallState.LogFile);
-  return 1;
-}
-
-void CloseLog() {
-  if (InstallState.LogFile) fclose(InstallState.LogFile);
-  InstallState.LogFile = nullptr;
-}
-
 // After the log of a failed run is deleted, the earlier installation's log it kept aside
 // takes its name again.
 void RestorePredecessorLog() {
@@ -103,6 +90,18 @@ int UndoLogRecords(int earlierToo, int* levelCount, int* levelFlags) {
 
 int UndoneLogKeptItsPredecessor() { return PredecessorLogKept; }
 
+int OpenLogForUndo() {
+  InstallState.LogFile = fopen(InstallState.LogPath, "rt");
+  if (!InstallState.LogFile) return 0;
+  InstallState.PendingLogLines = CountLogLines(InstallState.LogFile);
+  return 1;
+}
+
+void CloseLogAfterUndo() {
+  if (InstallState.LogFile) fclose(InstallState.LogFile);
+  InstallState.LogFile = nullptr;
+}
+
 void RemoveCreatedLevels(int levelCount, const int* levelFlags) {
   char drive[4] = {InstallState.TargetFolder[0], ':', '\\', 0};
   SetCurrentDirectoryA(drive);
@@ -130,7 +129,7 @@ int RollBackInstallation() {
   if (!OpenLogForUndo()) return 0;
   int levelCount = 0, levelFlags[CreatedDirCapacity];
   if (!UndoLogRecords(0, &levelCount, levelFlags)) return 0;
-  CloseLog();
+  CloseLogAfterUndo();
   DeleteFileA(InstallState.LogPath);
   RestorePredecessorLog();
   // A level goes only when the log and this run's own walk both say it was created: the
@@ -152,7 +151,7 @@ int RecoverInterruptedRun() {
     if (!OpenLogForUndo()) return 0;
     int levelCount = 0, levelFlags[CreatedDirCapacity];
     int reachedFirst = UndoLogRecords(0, &levelCount, levelFlags);
-    CloseLog();
+    CloseLogAfterUndo();
     if (!reachedFirst) return 0;  // a log it cannot read through stays as it is
     DeleteFileA(InstallState.LogPath);
     RemoveCreatedLevels(levelCount, levelFlags);

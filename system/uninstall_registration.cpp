@@ -34,6 +34,17 @@ void SetTextValue(HKEY key, const char* name, const char* text) {
   RegSetValueExA(key, name, 0, REG_SZ, (const BYTE*)text, (DWORD)strlen(text) + 1);
 }
 
+int EntrySubkey(char* subkey, const char* keyName) {
+  return FormatBounded(subkey, PathCapacity, "Uninstall\\%s", keyName);
+}
+
+int KeyExists(HKEY parent, const char* subkey) {
+  HKEY key;
+  if (RegOpenKeyExA(parent, subkey, 0, KEY_READ, &key) != ERROR_SUCCESS) return 0;
+  RegCloseKey(key);
+  return 1;
+}
+
 int AsideSubkey(char* subkey, const char* keyName) {
   return FormatBounded(subkey, PathCapacity, "Uninstall\\%s%s", keyName, KeptAsideSuffix);
 }
@@ -84,14 +95,12 @@ int RegisterUninstall(const char* keyName, const char* displayName, const char* 
   char uninstallString[PathCapacity];
   char subkey[PathCapacity];
   if (!FormatBounded(uninstallString, sizeof uninstallString, "%s%s", InstallState.TargetFolder, uninstallerFile) ||
-      !FormatBounded(subkey, sizeof subkey, "Uninstall\\%s", keyName))
+      !EntrySubkey(subkey, keyName))
     return 0;
   HKEY parent, key;
   DWORD disposition = 0;
   if (!OpenParentKey(&parent)) return 0;
-  HKEY existing;
-  int replacing = RegOpenKeyExA(parent, subkey, 0, KEY_READ, &existing) == ERROR_SUCCESS;
-  if (replacing) RegCloseKey(existing);
+  int replacing = KeyExists(parent, subkey);
   // RK goes before the key is written: a log that names a key never made removes nothing.
   if ((replacing && !KeepEntryAside(parent, keyName, subkey)) || !AppendLogRecord("RK", keyName) ||
       !CreateSubkey(parent, subkey, &key, &disposition)) {
@@ -121,7 +130,7 @@ int RegisterUninstall(const char* keyName, const char* displayName, const char* 
 
 int RemoveUninstallKey(const char* keyName) {
   char subkey[PathCapacity];
-  if (!FormatBounded(subkey, sizeof subkey, "Uninstall\\%s", keyName)) return 0;
+  if (!EntrySubkey(subkey, keyName)) return 0;
   HKEY parent, key;
   DWORD disposition = 0;
   if (!OpenEntryKey(subkey, &parent, &key, &disposition)) return 0;
@@ -133,12 +142,11 @@ int RemoveUninstallKey(const char* keyName) {
 
 int RestoreUninstallKey(const char* keyName) {
   char subkey[PathCapacity], aside[PathCapacity];
-  if (!FormatBounded(subkey, sizeof subkey, "Uninstall\\%s", keyName) || !AsideSubkey(aside, keyName)) return 0;
-  HKEY parent, existing;
+  if (!EntrySubkey(subkey, keyName) || !AsideSubkey(aside, keyName)) return 0;
+  HKEY parent;
   if (!OpenParentKey(&parent)) return 0;
   int restored = 1;
-  if (RegOpenKeyExA(parent, aside, 0, KEY_READ, &existing) == ERROR_SUCCESS) {
-    RegCloseKey(existing);
+  if (KeyExists(parent, aside)) {
     RegDeleteKeyA(parent, subkey);
     restored = CopyEntryKey(parent, aside, subkey);
     if (restored) RegDeleteKeyA(parent, aside);

@@ -39,16 +39,13 @@ int UninstallFrom(const char* installFolder) {
   // A run that was killed while it replaced an earlier installation kept that one's log
   // aside: once its own log is undone, the earlier one is undone as well.
   for (int round = 0; round < 4; ++round) {
-    InstallState.LogFile = fopen(InstallState.LogPath, "rt");
-    if (!InstallState.LogFile) {
+    if (!OpenLogForUndo()) {
       if (round == 0) return UninstallNoLog;
       break;
     }
-    InstallState.PendingLogLines = CountLogLines(InstallState.LogFile);
     int count = 0, flags[CreatedDirCapacity];
     int reachedFirst = UndoLogRecords(1, &count, flags);
-    fclose(InstallState.LogFile);
-    InstallState.LogFile = nullptr;
+    CloseLogAfterUndo();
     if (!reachedFirst) return UninstallStopped;
     if (count > InstallState.CreatedDirCount) InstallState.CreatedDirCount = count;
     for (int i = 0; i < CreatedDirCapacity; ++i) InstallState.CreatedDirFlags[i] |= flags[i];
