@@ -1,11 +1,14 @@
 #include "payload/extraction.h"
 
 #include <windows.h>
+#include <stdlib.h>
 #include <string.h>
 
+#include "payload/payload_checksum.h"
 #include "payload/resource_archive.h"
 #include "shell/bounded_text.h"
 #include "shell/install_state.h"
+#include "shell/product_names.h"
 #include "system/install_log.h"
 #include "system/kept_aside.h"
 #include "system/record_trust.h"
@@ -21,10 +24,28 @@ unsigned EntryRemaining;
 char EntryPath[PathCapacity];
 FILE* EntryFile;
 unsigned ArchivePosition;  // where ArchiveFile stands once the open entry is read whole
+uint32_t EntryCrc;         // CRC-32 of the open entry's bytes so far
+int EntryKept;             // the open entry is not written: the player changed its file
+
+// What an earlier installation in the target folder wrote, by directory index: the CRC-32
+// its CS record gives for the entry's file. Null when there is no earlier log.
+struct EarlierSum {
+  uint32_t Crc;
+  int Known;
+};
+EarlierSum* EarlierSums;
 
 // The pipeline's one message: an entry's folder cannot be made (or only through a link).
 void ReportUncreatablePath() {
-  if (!InstallState.Silent) MessageBoxA(nullptr, "Der von Ihnen angegebene Pfad konnte nicht angelegt werden.", "Fehler", MB_OK);
+  if (!InstallState.Silent) MessageBoxA(nullptr, "Der von Ihnen angegebene Pfad konnte nicht angelegt werden.", ErrorCaption, MB_OK);
+}
+
+// Ends the archive's reading: on the last tick, or after a failure.
+void EndExtraction() {
+  CloseArchive();
+  ExtractReader = nullptr;
+  free(EarlierSums);
+  EarlierSums = nullptr;
 }
 
 // Ends the extraction after a failure, letting go of what is open.
@@ -32,10 +53,56 @@ int FailExtraction(int code) {
   if (EntryFile) fclose(EntryFile);
   EntryFile = nullptr;
   EntryName[0] = 0;
-  CloseArchive();
-  ExtractReader = nullptr;
+  EndExtraction();
   if (InstallState.FailureCode == FailureNone) InstallState.FailureCode = code;
   return 0;
+}
+
+// Reads the CS records of the earlier installation's log, kept aside for this run (its
+// own, and those it carried over from the installations before it, later ones winning).
+void LoadEarlierSums() {
+  char log[PathCapacity], line[LogLineCapacity], code[3], argument[LogLineCapacity];
+  ArchiveNameIndex index;
+  if (!InstallState.LogKeptAside || !KeptAsidePath(log, InstallState.LogPath)) return;
+  FILE* file = fopen(log, "rt");
+  if (!file) return;
+  EarlierSums = (EarlierSum*)calloc(ExtractReader->EntryCount + 1, sizeof(EarlierSum));
+  if (EarlierSums && IndexArchiveNames(ExtractReader, &index)) {
+    while (fgets(line, sizeof line, file)) {
+      CutLogLine(line, code, argument);
+      if (!strcmp(code, "EA")) {
+        CopyBounded(line, sizeof line, argument);
+        CutLogLine(line, code, argument);
+      }
+      // "CS <eight hex digits> <entry name>"
+      char* end = nullptr;
+      unsigned long crc = strtoul(argument, &end, 16);
+      if (strcmp(code, "CS") || end != argument + 8 || *end != ' ') continue;
+      int entry = FindIndexedEntry(ExtractReader, &index, end + 1);
+      if (entry >= 0) EarlierSums[entry] = {(uint32_t)crc, 1};
+    }
+    FreeArchiveNameIndex(&index);
+  }
+  fclose(file);
+}
+
+// 1 when the file at EntryPath is one the earlier installation wrote and that changed
+// since: its CRC-32 is no longer the one that installation logged.
+int ChangedSinceWritten() {
+  if (!EarlierSums || !EarlierSums[EntryIndex].Known) return 0;
+  DWORD attributes = GetFileAttributesA(EntryPath);
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)))
+    return 0;
+  HANDLE file = CreateFileA(EntryPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return 0;
+  uint32_t crc = 0;
+  DWORD read = 0;
+  int whole = 1;
+  while ((whole = ReadFile(file, InstallState.CopyBuffer, CopyBufferSize, &read, nullptr)) && read > 0)
+    crc = Crc32Update(crc, InstallState.CopyBuffer, read);
+  CloseHandle(file);
+  return whole && crc != EarlierSums[EntryIndex].Crc;
 }
 
 // Opens the entry at EntryIndex: its output file, and its NC record.
@@ -58,8 +125,13 @@ int OpenNextEntry() {
     return FailExtraction(FailureEntryFolder);
   }
   DWORD error = 0;
+  EntryCrc = 0;
+  EntryKept = 0;
   EntryFile = CreateNewFile(EntryPath, "wb", &error);
   if (!EntryFile && (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS)) {
+    // The player's changes to a file of the earlier installation stay: its data is read
+    // past, and only the earlier installation's records, carried over, name the file.
+    if (ChangedSinceWritten()) return EntryKept = 1;
     if (!KeepFileAside(EntryPath, 0)) return FailExtraction(FailureEntryCreate);
     EntryFile = CreateNewFile(EntryPath, "wb", &error);
   }
@@ -98,6 +170,8 @@ int BeginExtraction() {
     return 0;
   }
   ExtractReader = reader;
+  EarlierSums = nullptr;
+  LoadEarlierSums();
   EntryIndex = 0;
   ArchivePosition = ArchiveHeaderSize + ArchiveEntrySize * reader->EntryCount;  // where the reader left the file
   DataTotal = InstallState.ExpandedSize - ArchiveHeaderSize - ArchiveEntrySize * reader->EntryCount;
@@ -121,23 +195,29 @@ int ExtractSlice(int tick) {
       if (budget < chunk) chunk = budget;
       if (fread(InstallState.CopyBuffer, 1, chunk, ExtractReader->ArchiveFile) != chunk)
         return FailExtraction(FailureArchiveOpen);
-      if (fwrite(InstallState.CopyBuffer, 1, chunk, EntryFile) != chunk) return FailExtraction(FailureEntryCreate);
+      if (!EntryKept && fwrite(InstallState.CopyBuffer, 1, chunk, EntryFile) != chunk)
+        return FailExtraction(FailureEntryCreate);
+      EntryCrc = Crc32Update(EntryCrc, InstallState.CopyBuffer, chunk);
       EntryRemaining -= chunk;
       budget -= chunk;
       DataRemaining -= chunk;
     } while (budget > 0 && EntryRemaining > 0);
     if (EntryRemaining == 0) {
-      int closed = fclose(EntryFile) == 0;
+      int closed = EntryKept || fclose(EntryFile) == 0;
       EntryFile = nullptr;
-      EntryName[0] = 0;
       ++EntryIndex;
       if (!closed) return FailExtraction(FailureEntryCreate);
+      // CS follows the file's last byte: what a later run compares the file with.
+      char sum[LogLineCapacity];
+      if (!EntryKept && (!FormatBounded(sum, sizeof sum, "%08X %s", (unsigned)EntryCrc, EntryName) ||
+                         !AppendLogRecord("CS", sum)))
+        return FailExtraction(FailureLogWrite);
+      EntryName[0] = 0;
     }
   } while (budget > 0 || (tick == 95 && (unsigned)EntryIndex < ExtractReader->EntryCount));
   if (tick < 95) return 1;
 
-  CloseArchive();
-  ExtractReader = nullptr;
+  EndExtraction();
   if (!DeleteFileA(InstallState.ExpandedPayloadPath)) return 0;
   InstallState.ExpandedPayloadPresent = 0;
   return 1;

@@ -5,6 +5,7 @@
 #include <string.h>
 
 #include "payload/entry_names.h"
+#include "shell/product_names.h"
 
 const unsigned char ArchiveMagic[ArchiveMagicSize] = {
     'G', 'l', 'i', 'm', 'm', 'e', 'r', 's', 't', 'a', 'v', 'e', 'n', ' ',
@@ -113,7 +114,7 @@ int ArchiveNameIsSafe(const char* name) {
   size_t length = strnlen(name, ArchiveNameCapacity);
   if (length == 0 || length >= ArchiveNameCapacity || !RelativePathIsSafe(name)) return 0;
   // The installer's own files in the target folder, and the names it keeps files aside under.
-  static const char* const setupFiles[] = {"deinst.log", "temp.un_", "temp.uni"};
+  static const char* const setupFiles[] = {LogFileName, "temp.un_", "temp.uni"};
   for (const char* own : setupFiles)
     if (NamesEqualFolded(name, own)) return 0;
   size_t suffix = strlen(KeptAsideSuffix);
@@ -128,25 +129,12 @@ unsigned FoldedNameHash(const char* name) {
   return hash;
 }
 
-// 1 when no two names of the directory are the same file for Windows; one pass over a
-// hash table of directory indices.
-int NamesAreUnique(const ArchiveReader* reader) {
-  unsigned size = 16;
-  while (size < 2 * reader->EntryCount) size *= 2;
-  unsigned* slots = (unsigned*)calloc(size, sizeof(unsigned));
-  if (!slots) return 0;
-  int unique = 1;
-  for (unsigned i = 0; unique && i < reader->EntryCount; ++i) {
-    const char* name = reader->Directory[i].Name;
-    unsigned slot = FoldedNameHash(name) & (size - 1);
-    while (unique && slots[slot]) {
-      if (NamesEqualFolded(reader->Directory[slots[slot] - 1].Name, name)) unique = 0;
-      slot = (slot + 1) & (size - 1);
-    }
-    slots[slot] = i + 1;
-  }
-  free(slots);
-  return unique;
+// Where name's slot is in the index: its own, or the empty one it would take.
+unsigned FindSlot(const ArchiveReader* reader, const ArchiveNameIndex* index, const char* name) {
+  unsigned slot = FoldedNameHash(name) & (index->Size - 1);
+  while (index->Slots[slot] && !NamesEqualFolded(reader->Directory[index->Slots[slot] - 1].Name, name))
+    slot = (slot + 1) & (index->Size - 1);
+  return slot;
 }
 
 }  // namespace
@@ -158,5 +146,33 @@ int ArchiveIsWellFormed(const ArchiveReader* reader, unsigned fileSize) {
     if (!ArchiveNameIsSafe(entry->Name) || entry->Offset != next) return 0;
     next += entry->Size;
   }
-  return next == fileSize && NamesAreUnique(reader);
+  ArchiveNameIndex index;
+  if (next != fileSize || !IndexArchiveNames(reader, &index)) return 0;
+  FreeArchiveNameIndex(&index);
+  return 1;
+}
+
+int IndexArchiveNames(const ArchiveReader* reader, ArchiveNameIndex* index) {
+  index->Size = 16;
+  while (index->Size < 2 * reader->EntryCount) index->Size *= 2;
+  index->Slots = (unsigned*)calloc(index->Size, sizeof(unsigned));
+  if (!index->Slots) return 0;
+  for (unsigned i = 0; i < reader->EntryCount; ++i) {
+    unsigned slot = FindSlot(reader, index, reader->Directory[i].Name);
+    if (index->Slots[slot]) {
+      FreeArchiveNameIndex(index);
+      return 0;
+    }
+    index->Slots[slot] = i + 1;
+  }
+  return 1;
+}
+
+int FindIndexedEntry(const ArchiveReader* reader, const ArchiveNameIndex* index, const char* name) {
+  return (int)index->Slots[FindSlot(reader, index, name)] - 1;
+}
+
+void FreeArchiveNameIndex(ArchiveNameIndex* index) {
+  free(index->Slots);
+  index->Slots = nullptr;
 }

@@ -42,3 +42,15 @@ int ArchiveIsWellFormed(const ArchiveReader* reader, unsigned fileSize);
 int ArchiveNameIsSafe(const char* name);
 // 1 when Windows takes the two names for the same file (code page 1252 letter case).
 int ArchiveNamesEqual(const char* a, const char* b);
+
+// The directory's indices by name, as Windows compares names: one lookup a name.
+struct ArchiveNameIndex {
+  unsigned* Slots;  // directory index + 1, 0 for an empty slot
+  unsigned Size;    // a power of two, at least twice the entry count
+};
+// Builds the index; 0 (and nothing to free) when memory runs out or two names of the
+// directory are the same file for Windows.
+int IndexArchiveNames(const ArchiveReader* reader, ArchiveNameIndex* index);
+// The directory index of the entry named `name`; -1 when there is none.
+int FindIndexedEntry(const ArchiveReader* reader, const ArchiveNameIndex* index, const char* name);
+void FreeArchiveNameIndex(ArchiveNameIndex* index);

@@ -6,9 +6,11 @@
 #include "resources/resource_ids.h"
 #include "shell/bounded_text.h"
 #include "shell/install_state.h"
+#include "shell/product_names.h"
 #include "system/install_log.h"
 #include "system/kept_aside.h"
 #include "system/rollback.h"
+#include "system/uninstall_registration.h"
 
 namespace {
 
@@ -70,7 +72,7 @@ int CarryOverEarlierRecords(const char* earlierLog) {
 int OpenNewLog(int* keptEarlier) {
   char aside[PathCapacity];
   *keptEarlier = 0;
-  if (!FormatBounded(InstallState.LogPath, PathCapacity, "%sdeinst.log", InstallState.TargetFolder) ||
+  if (!FormatBounded(InstallState.LogPath, PathCapacity, "%s%s", InstallState.TargetFolder, LogFileName) ||
       !KeptAsidePath(aside, InstallState.LogPath))
     return 0;
   DWORD attributes = GetFileAttributesA(InstallState.LogPath);
@@ -84,6 +86,38 @@ int OpenNewLog(int* keptEarlier) {
   if (*keptEarlier) MoveFileA(aside, InstallState.LogPath);
   InstallState.LogKeptAside = 0;
   return 0;
+}
+
+// The end of level `level` of a folder path (the index of the backslash after it), or 0.
+size_t LevelEnd(const char* folder, int level) {
+  for (size_t i = 3; folder[i]; ++i)
+    if (folder[i] == '\\' && level-- == 0) return i;
+  return 0;
+}
+
+// A level that the registered installation in another folder made (its log says so)
+// counts as made by this run too: whichever of the two is removed last removes it.
+void MergeEarlierLevels(const char* earlier, int* flags, int levels) {
+  char log[PathCapacity], line[LogLineCapacity], code[3], argument[LogLineCapacity];
+  if (!FormatBounded(log, sizeof log, "%s%s", earlier, LogFileName)) return;
+  FILE* file = fopen(log, "rt");
+  if (!file) return;
+  while (fgets(line, sizeof line, file)) {
+    CutLogLine(line, code, argument);
+    if (!strcmp(code, "EA")) {
+      CopyBounded(line, sizeof line, argument);
+      CutLogLine(line, code, argument);
+    }
+    if (strcmp(code, "ID")) continue;
+    int made[CreatedDirCapacity] = {}, stored = 0;
+    DecodeLevelRecord(argument, made, CreatedDirCapacity, &stored);
+    for (int i = 0; i < stored && i < levels; ++i) {
+      size_t end = LevelEnd(InstallState.TargetFolder, i);
+      if (made[i] && end && end == LevelEnd(earlier, i) && _strnicmp(earlier, InstallState.TargetFolder, end) == 0)
+        flags[i] = 1;
+    }
+  }
+  fclose(file);
 }
 
 void ReleasePayload() {
@@ -112,10 +146,18 @@ int BeginStaging() {
   InstallState.LogOpened = 1;
   // ID follows the levels it names (the log lives in the last of them); KA follows the
   // earlier log's move, which had to come before the new log could take its name.
-  char earlierLog[PathCapacity];
-  if (!AppendLevelRecord(InstallState.CreatedDirFlags, levels) ||
+  // An installation registered in another folder: PI names it, so that removing this one
+  // gives it back the shortcuts and the entry this run takes over.
+  char earlierLog[PathCapacity], elsewhere[FolderCapacity];
+  int loggedLevels[CreatedDirCapacity];
+  memcpy(loggedLevels, InstallState.CreatedDirFlags, sizeof loggedLevels);
+  int registered = ReadRegisteredInstallFolder(UninstallKeyName, elsewhere) &&
+                   _stricmp(elsewhere, InstallState.TargetFolder) != 0;
+  if (registered) MergeEarlierLevels(elsewhere, loggedLevels, levels);
+  if (!AppendLevelRecord(loggedLevels, levels) ||
       (keptEarlier && (!KeptAsidePath(earlierLog, InstallState.LogPath) || !AppendLogRecord("KA", InstallState.LogPath) ||
-                       !CarryOverEarlierRecords(earlierLog)))) {
+                       !CarryOverEarlierRecords(earlierLog))) ||
+      (registered && !AppendLogRecord("PI", elsewhere))) {
     if (InstallState.FailureCode == FailureNone) InstallState.FailureCode = FailureLogWrite;
     return 0;
   }

@@ -29,10 +29,21 @@ add_cd_drive() {
   wineserver -w
 }
 
+# The toolchain the tests' build takes: i686, as shipped, where this machine runs 32-bit
+# programs; x86_64 where it cannot (a kernel without 32-bit support: Wine's 32-bit
+# loader does not even start), so that the same sources are tested on a 64-bit Wine.
+frelby_build_kind() {
+  if /usr/lib/wine/wine --version >/dev/null 2>&1; then echo i686; else echo x86_64; fi
+}
+
 start_wine_session() {
   local build=$1 own=${2:-}
   # winemenubuilder would mirror Start-menu shortcuts into the host's desktop menus.
   export WINEPREFIX="$build/wineprefix" WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+  # A 64-bit build (see frelby_build_kind) runs in a 64-bit prefix with Wine's 64-bit loader.
+  if [ -d "$build/wine-bin" ]; then
+    export WINEARCH=win64 WINELOADER=/usr/lib/wine/wine64 PATH="$build/wine-bin:$PATH"
+  fi
   if [ -z "${DISPLAY:-}" ] || [ "${CI:-}" = true ] || [ -n "$own" ]; then
     local n=87
     while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done

@@ -4,6 +4,7 @@
 
 #include "resources/resource_ids.h"
 #include "shell/install_state.h"
+#include "shell/product_names.h"
 
 namespace {
 
@@ -59,8 +60,8 @@ void PaintBackdrop(HWND window) {
     FillRect(dc, &band, brush);
     DeleteObject(brush);
   }
-  DrawTitleText(dc, 25, 25, 50, 600, 0, "Frelby", "Arial", 20, 20, 20);
-  DrawTitleText(dc, 20, 20, 50, 600, 0, "Frelby", "Arial", 255, 255, 255);
+  DrawTitleText(dc, 25, 25, 50, 600, 0, ProductName, "Arial", 20, 20, 20);
+  DrawTitleText(dc, 20, 20, 50, 600, 0, ProductName, "Arial", 255, 255, 255);
   EndPaint(window, &paint);
 }
 

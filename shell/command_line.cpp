@@ -4,13 +4,12 @@
 
 #include "shell/backdrop_window.h"
 #include "shell/bounded_text.h"
+#include "shell/product_names.h"
 #include "shell/setup_run.h"
 #include "shell/step_schedule.h"
 #include "shell/wizard_pages.h"
 
 namespace {
-
-const char Caption[] = "Frelby";
 
 int IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
@@ -55,7 +54,7 @@ void ReadTargetValue(const char* value, SetupOptions* options) {
 void ShowRefusal(HWND owner, const char* format, const char* subject) {
   char text[PathCapacity + 400];
   if (!FormatBounded(text, sizeof text, format, subject)) FormatBounded(text, sizeof text, format, "");
-  MessageBoxA(owner, text, Caption, MB_OK | MB_ICONSTOP);
+  MessageBoxA(owner, text, SetupCaption, MB_OK | MB_ICONSTOP);
 }
 
 const char UnknownOptionText[] =

@@ -7,13 +7,14 @@
 #include "payload/payload_checksum.h"
 #include "resources/resource_ids.h"
 #include "shell/bounded_text.h"
+#include "shell/product_names.h"
+#include "system/uninstall_registration.h"
 
 InstallStateRecord InstallState;
 
 namespace {
 
 const char CurrentVersionKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
-const char ProductFolder[] = "Frelby";
 
 const char DamagedPayloadMessage[] =
     "Das Installationsprogramm ist beschädigt: Seine Daten stimmen nicht mit ihrer Prüfsumme überein.\n\n"
@@ -118,5 +119,9 @@ int InitInstallState() {
     readable = readable && FormDefaultTargetFolder(value);
   }
   if (!readable) FormFallbackTargetFolder();
+  // Where the game is installed already, that folder is proposed instead.
+  char registered[FolderCapacity];
+  if (ReadRegisteredInstallFolder(UninstallKeyName, registered))
+    CopyBounded(InstallState.TargetFolder, FolderCapacity, registered);
   return 1;
 }

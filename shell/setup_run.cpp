@@ -2,6 +2,7 @@
 
 #include "resources/resource_ids.h"
 #include "shell/install_state.h"
+#include "shell/product_names.h"
 #include "shell/step_schedule.h"
 #include "shell/wizard_pages.h"
 #include "system/install_log.h"
@@ -9,8 +10,6 @@
 #include "system/rollback.h"
 
 namespace {
-
-const char ProductName[] = "Frelby";
 
 // Closes the log of the run; 1 when the run succeeded, and then what it kept aside goes.
 int CloseRun() {
@@ -47,10 +46,10 @@ void RunWizard(HWND backdrop) {
 
 void FinishInstallation(HWND backdrop) {
   if (!CloseRun()) {
-    MessageBoxA(backdrop, "Die Installation wurde abgebrochen.", "Frelby", MB_OK);
+    MessageBoxA(backdrop, "Die Installation wurde abgebrochen.", SetupCaption, MB_OK);
     RollBackInstallation();
   } else {
-    MessageBoxA(backdrop, "Die Installation wurde erfolgreich durchgeführt.", "Frelby", MB_OK);
+    MessageBoxA(backdrop, "Die Installation wurde erfolgreich durchgeführt.", SetupCaption, MB_OK);
   }
 }
 

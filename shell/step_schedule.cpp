@@ -7,6 +7,7 @@
 #include "payload/staging.h"
 #include "resources/resource_ids.h"
 #include "shell/install_state.h"
+#include "shell/product_names.h"
 #include "shell/wizard_pages.h"
 #include "system/shortcuts.h"
 #include "system/uninstall_registration.h"
@@ -66,7 +67,7 @@ void RunScheduledStep(int tick) {
   } else if (tick == 98) {
     if (clean) CreateShortcuts();
   } else if (tick == 99) {
-    if (clean) RegisterUninstall("FrelbyKey", "Frelby deinstallieren", "uninst.exe");
+    if (clean) RegisterUninstall(UninstallKeyName, UninstallDisplayName, UninstallerFile);
   }
 }
 

@@ -7,10 +7,10 @@
 #include "resources/resource_ids.h"
 #include "shell/bounded_text.h"
 #include "shell/install_state.h"
+#include "shell/product_names.h"
 
 namespace {
 
-const char ProductFolder[] = "Frelby";
 
 // Upper case of the letters a to z only; every other byte stays as it is.
 int UpperAscii(char c) {

@@ -6,12 +6,10 @@
 #include "payload/entry_names.h"
 #include "shell/bounded_text.h"
 #include "shell/install_state.h"
-#include "system/shortcuts.h"
+#include "shell/product_names.h"
+#include "system/programs_folder.h"
 
 namespace {
-
-const char UninstallKeyName[] = "FrelbyKey";
-const char GroupName[] = "Frelby";
 
 char ProgramFolder[PathCapacity];       // "<Programs>\Frelby", empty when unknown
 char ProgramFolderSlash[PathCapacity];  // the same with its final backslash
@@ -29,13 +27,25 @@ int LiesBelow(const char* path, const char* folder) {
   return rest && RelativePathIsSafe(rest) && PathIsLinkFree(folder, rest, 0);
 }
 
+// "X:\", or "X:\" and safe names each ending with a backslash.
+int FolderIsAbsolute(const char* folder) {
+  char rest[PathCapacity];
+  size_t length = strlen(folder);
+  if (length < 3 || length >= FolderCapacity || folder[1] != ':' || folder[2] != '\\' || folder[length - 1] != '\\')
+    return 0;
+  if (length == 3) return 1;
+  CopyBounded(rest, sizeof rest, folder + 3);
+  rest[length - 4] = 0;
+  return RelativePathIsSafe(rest);
+}
+
 }  // namespace
 
 void LoadTrustedPlaces() {
   char programs[PathCapacity];
   ProgramFolder[0] = ProgramFolderSlash[0] = 0;
   // Without a Programs folder no shortcut record is trusted.
-  if (!ReadProgramsFolder(programs) || !FormatBounded(ProgramFolder, sizeof ProgramFolder, "%s\\%s", programs, GroupName) ||
+  if (!ReadProgramsFolder(programs) || !FormatBounded(ProgramFolder, sizeof ProgramFolder, "%s\\%s", programs, ProgramFolderName) ||
       !FormatBounded(ProgramFolderSlash, sizeof ProgramFolderSlash, "%s\\", ProgramFolder))
     ProgramFolder[0] = ProgramFolderSlash[0] = 0;
 }
@@ -67,6 +77,8 @@ int RecordIsTrusted(const char* code, const char* argument) {
   if (!strcmp(code, "KA")) return LiesBelow(argument, target) || (ProgramFolder[0] && LiesBelow(argument, ProgramFolderSlash));
   if (!strcmp(code, "RK") || !strcmp(code, "KR")) return !strcmp(argument, UninstallKeyName);
   if (!strcmp(code, "PG")) return !strcmp(argument, GroupName);
+  // The folder of another installation, whose shortcuts and entry an uninstall gives back.
+  if (!strcmp(code, "PI")) return FolderIsAbsolute(argument) && _stricmp(argument, target) != 0;
   // Everything else, the screen saver, files in the Windows folder and ini entries among
   // it, is nothing this installer makes.
   return 0;

@@ -5,6 +5,7 @@
 
 #include "shell/bounded_text.h"
 #include "shell/install_state.h"
+#include "shell/product_names.h"
 #include "system/install_log.h"
 #include "system/kept_aside.h"
 #include "system/record_trust.h"
@@ -16,6 +17,7 @@ namespace {
 enum { MaxLevelCount = 150 };
 
 int PredecessorLogKept;  // the log being undone named an earlier log kept aside
+char EarlierInstallation[FolderCapacity];  // the folder its PI record named, "" when none
 
 void DeleteJoined(const char* format, const char* folder, const char* name) {
   char path[PathCapacity];
@@ -34,12 +36,18 @@ int MergeLevelRecord(const char* argument, int* levelCount, int* levelFlags) {
 
 // Carries out one trusted record; 0 when the record ends the rollback early.
 int UndoRecord(const char* code, const char* argument, int* levelCount, int* levelFlags) {
-  if (!strcmp(code, "RK")) RemoveUninstallKey(argument);
-  else if (!strcmp(code, "KR")) RestoreUninstallKey(argument);
-  else if (!strcmp(code, "NC")) DeleteJoined("%s%s", InstallState.TargetFolder, argument);
+  // The shortcuts and the entry belong to the newest installation: one that points at
+  // another folder by now stays.
+  const char* target = InstallState.TargetFolder;
+  if (!strcmp(code, "RK")) {
+    if (UninstallEntryBelongsTo(argument, target)) RemoveUninstallKey(argument);
+  } else if (!strcmp(code, "KR")) RestoreUninstallKey(argument);
+  else if (!strcmp(code, "NC")) DeleteJoined("%s%s", target, argument);
   else if (!strcmp(code, "PG")) DeleteProgmanGroup(argument);
   else if (!strcmp(code, "SD") || !strcmp(code, "CI")) RemoveDirectoryA(argument);
-  else if (!strcmp(code, "CL")) DeleteFileA(argument);
+  else if (!strcmp(code, "CL")) {
+    if (ShellLinkBelongsTo(argument, target)) DeleteFileA(argument);
+  } else if (!strcmp(code, "PI")) CopyBounded(EarlierInstallation, sizeof EarlierInstallation, argument);
   else if (!strcmp(code, "KA")) {
     // The earlier log can only come back once the log being read is gone.
     if (!_stricmp(argument, InstallState.LogPath)) PredecessorLogKept = 1;
@@ -70,6 +78,7 @@ int UndoLogRecords(int earlierToo, int* levelCount, int* levelFlags) {
   *levelCount = 0;
   memset(levelFlags, 0, sizeof(int) * CreatedDirCapacity);
   PredecessorLogKept = 0;
+  EarlierInstallation[0] = 0;
   LoadTrustedPlaces();
   do {
     if (!ReadPendingLogLine(line)) return 0;
@@ -89,6 +98,8 @@ int UndoLogRecords(int earlierToo, int* levelCount, int* levelFlags) {
 }
 
 int UndoneLogKeptItsPredecessor() { return PredecessorLogKept; }
+
+const char* EarlierInstallationOfUndoneLog() { return EarlierInstallation; }
 
 int OpenLogForUndo() {
   InstallState.LogFile = fopen(InstallState.LogPath, "rt");
@@ -141,7 +152,7 @@ int RollBackInstallation() {
 }
 
 int RecoverInterruptedRun() {
-  if (!FormatBounded(InstallState.LogPath, PathCapacity, "%sdeinst.log", InstallState.TargetFolder)) return 0;
+  if (!FormatBounded(InstallState.LogPath, PathCapacity, "%s%s", InstallState.TargetFolder, LogFileName)) return 0;
   char code[3] = "";
   FILE* log = fopen(InstallState.LogPath, "rt");
   int hasLines = log && LastLogLineCode(log, code);

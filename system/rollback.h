@@ -20,6 +20,9 @@ int OpenLogForUndo();
 void CloseLogAfterUndo();
 // 1 when the undone log had kept an earlier installation's log aside.
 int UndoneLogKeptItsPredecessor();
+// The folder of the installation in another folder whose shortcuts and entry the undone
+// log's run took over (its PI record); "" when there was none.
+const char* EarlierInstallationOfUndoneLog();
 
 // Before a run begins: when TargetFolder holds the log of a run that never ended (its
 // last record is not PN), undoes that run quietly, as its failure would have. Gives 1

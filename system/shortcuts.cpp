@@ -1,3 +1,4 @@
+#include "shell/product_names.h"
 #include "system/shortcuts.h"
 
 #include <windows.h>
@@ -9,15 +10,12 @@
 #include "shell/install_state.h"
 #include "system/install_log.h"
 #include "system/kept_aside.h"
+#include "system/programs_folder.h"
 
 namespace {
 
-enum { ProgramsCapacity = 260, ProgramFolderCapacity = 200, LinkPathCapacity = 1000, CommandCapacity = 260 };
+enum { ProgramFolderCapacity = 200, LinkPathCapacity = 1000, CommandCapacity = 260 };
 
-const char ShellFoldersKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
-const char ProductName[] = "Frelby";
-const char GameLinkName[] = "Frelby";
-const char UninstallLinkName[] = "Frelby deinstallieren";
 
 HDDEDATA CALLBACK ProgmanDdeCallback(UINT, UINT, HCONV, HSZ, HSZ, HDDEDATA, ULONG_PTR, ULONG_PTR) {
   return nullptr;
@@ -36,21 +34,6 @@ int SetTargetFile(const char* fileName) {
 }
 
 }  // namespace
-
-int ReadProgramsFolder(char* programs) {
-  HKEY key;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, ShellFoldersKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return 0;
-  char value[ProgramsCapacity];
-  DWORD size = ProgramsCapacity - 1, type = 0;
-  LONG read = RegQueryValueExA(key, "Programs", nullptr, &type, (BYTE*)value, &size);
-  RegCloseKey(key);
-  if (read != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) return 0;
-  value[size < ProgramsCapacity ? size : ProgramsCapacity - 1] = 0;
-  if (type == REG_SZ) return CopyBounded(programs, ProgramsCapacity, value);
-  // "%USERPROFILE%\..." names a folder only once expanded; a result that does not fit is refused.
-  DWORD expanded = ExpandEnvironmentStringsA(value, programs, ProgramsCapacity);
-  return expanded > 0 && expanded <= ProgramsCapacity;
-}
 
 int CreateProgramFolder(const char* name) {
   char programs[ProgramsCapacity];
@@ -94,6 +77,24 @@ int CreateShellLink(const char* linkSubPath, const char* targetPath) {
   return recorded;
 }
 
+int ShellLinkBelongsTo(const char* linkPath, const char* folder) {
+  WCHAR widePath[MAX_PATH];
+  if (!MultiByteToWideChar(CP_ACP, 0, linkPath, -1, widePath, MAX_PATH)) return 1;
+  IShellLinkA* link = nullptr;
+  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, (void**)&link)))
+    return 1;
+  IPersistFile* file = nullptr;
+  char target[MAX_PATH] = "";
+  int read = 0;
+  if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, (void**)&file))) {
+    read = SUCCEEDED(file->Load(widePath, STGM_READ)) && link->GetPath(target, MAX_PATH, nullptr, 0) == S_OK;
+    file->Release();
+  }
+  link->Release();
+  size_t length = strlen(folder);
+  return !read || _strnicmp(target, folder, length) == 0;
+}
+
 int SendProgmanCommand(const char* command) {
   int result = 0;
   DWORD instance = 0;
@@ -133,19 +134,19 @@ int AddProgmanItem(const char* groupName, const char* commandLine, const char* i
 
 int CreateShortcuts() {
   if (InstallState.PlatformKind == PlatformWindows9x || InstallState.PlatformKind == PlatformNt) {
-    if (!CreateProgramFolder(ProductName)) return 0;
+    if (!CreateProgramFolder(ProgramFolderName)) return 0;
     char subPath[LinkPathCapacity];
-    FormatBounded(subPath, sizeof subPath, "%s\\%s", ProductName, GameLinkName);
-    if (!SetTargetFile("frelby.exe") || !CreateShellLink(subPath, InstallState.ScratchPath)) return 0;
-    FormatBounded(subPath, sizeof subPath, "%s\\%s", ProductName, UninstallLinkName);
-    if (!SetTargetFile("uninst.exe") || !CreateShellLink(subPath, InstallState.ScratchPath)) return 0;
+    FormatBounded(subPath, sizeof subPath, "%s\\%s", ProgramFolderName, GameLinkName);
+    if (!SetTargetFile(GameFile) || !CreateShellLink(subPath, InstallState.ScratchPath)) return 0;
+    FormatBounded(subPath, sizeof subPath, "%s\\%s", ProgramFolderName, UninstallLinkName);
+    if (!SetTargetFile(UninstallerFile) || !CreateShellLink(subPath, InstallState.ScratchPath)) return 0;
     return 1;
   }
   // PG goes before the group is made; deleting a group that was never made does nothing.
-  if (!AppendLogRecord("PG", ProductName)) return 0;
-  DeleteProgmanGroup(ProductName);
-  CreateProgmanGroup(ProductName);
-  if (SetTargetFile("frelby.exe")) AddProgmanItem(ProductName, InstallState.ScratchPath, GameLinkName);
-  if (SetTargetFile("uninst.exe")) AddProgmanItem(ProductName, InstallState.ScratchPath, UninstallLinkName);
+  if (!AppendLogRecord("PG", GroupName)) return 0;
+  DeleteProgmanGroup(GroupName);
+  CreateProgmanGroup(GroupName);
+  if (SetTargetFile(GameFile)) AddProgmanItem(GroupName, InstallState.ScratchPath, GameLinkName);
+  if (SetTargetFile(UninstallerFile)) AddProgmanItem(GroupName, InstallState.ScratchPath, UninstallLinkName);
   return 1;
 }

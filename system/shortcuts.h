@@ -9,5 +9,7 @@ int SendProgmanCommand(const char* command);
 int CreateProgmanGroup(const char* name);
 int DeleteProgmanGroup(const char* name);
 int AddProgmanItem(const char* groupName, const char* commandLine, const char* itemName);
-// The "Programs" shell folder of the user (260 bytes); 1 when it was read.
-int ReadProgramsFolder(char* programs);
+// 1 when the shortcut at linkPath belongs to the installation in folder (with its final
+// backslash): its target lies there, or it cannot be read as a shortcut at all. 0 when it
+// starts a program of another folder.
+int ShellLinkBelongsTo(const char* linkPath, const char* folder);

@@ -6,6 +6,7 @@
 #include "payload/entry_names.h"
 #include "shell/bounded_text.h"
 #include "shell/install_state.h"
+#include "shell/product_names.h"
 #include "system/install_log.h"
 
 namespace {
@@ -88,6 +89,23 @@ int KeepEntryAside(HKEY parent, const char* keyName, const char* subkey) {
   return 0;
 }
 
+// The entry's "UninstallString" (PathCapacity bytes); 0 when there is none to read.
+int ReadUninstallString(const char* keyName, char* text) {
+  char subkey[PathCapacity];
+  HKEY key;
+  if (!EntrySubkey(subkey, keyName)) return 0;
+  char path[PathCapacity];
+  if (!FormatBounded(path, sizeof path, "%s\\%s", CurrentVersionKey, subkey) ||
+      RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+    return 0;
+  DWORD size = PathCapacity - 1, type = 0;
+  LONG read = RegQueryValueExA(key, "UninstallString", nullptr, &type, (BYTE*)text, &size);
+  RegCloseKey(key);
+  if (read != ERROR_SUCCESS || type != REG_SZ) return 0;
+  text[size < PathCapacity ? size : PathCapacity - 1] = 0;
+  return 1;
+}
+
 }  // namespace
 
 int RegisterUninstall(const char* keyName, const char* displayName, const char* uninstallerFile) {
@@ -161,4 +179,34 @@ void DropUninstallKeyAside(const char* keyName) {
   if (!AsideSubkey(aside, keyName) || !OpenParentKey(&parent)) return;
   RegDeleteKeyA(parent, aside);
   RegCloseKey(parent);
+}
+
+int ReadRegisteredInstallFolder(const char* keyName, char* folder) {
+  char text[PathCapacity], log[PathCapacity];
+  if (!ReadUninstallString(keyName, text)) return 0;
+  // "<folder>uninst.exe", as RegisterUninstall writes it.
+  size_t length = strlen(text), file = strlen(UninstallerFile);
+  if (length <= file + 3 || text[1] != ':' || text[length - file - 1] != '\\' ||
+      _stricmp(text + length - file, UninstallerFile) != 0 || length - file >= FolderCapacity)
+    return 0;
+  text[length - file] = 0;
+  if (!FormatBounded(log, sizeof log, "%s%s", text, LogFileName)) return 0;
+  DWORD attributes = GetFileAttributesA(log);
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return 0;
+  return CopyBounded(folder, FolderCapacity, text);
+}
+
+int UninstallEntryBelongsTo(const char* keyName, const char* folder) {
+  char text[PathCapacity], own[PathCapacity];
+  if (!ReadUninstallString(keyName, text)) return 1;
+  return FormatBounded(own, sizeof own, "%s%s", folder, UninstallerFile) && _stricmp(text, own) == 0;
+}
+
+int UninstallEntryExists(const char* keyName) {
+  char subkey[PathCapacity];
+  HKEY parent;
+  if (!EntrySubkey(subkey, keyName) || !OpenParentKey(&parent)) return 0;
+  int exists = KeyExists(parent, subkey);
+  RegCloseKey(parent);
+  return exists;
 }

@@ -8,3 +8,13 @@ int RemoveUninstallKey(const char* keyName);
 int RestoreUninstallKey(const char* keyName);
 // Deletes the aside copy of the entry, once the run that replaced it has succeeded.
 void DropUninstallKeyAside(const char* keyName);
+// The install folder (FolderCapacity bytes, with its final backslash) that the entry
+// keyName names with its "UninstallString", when that folder still holds its install
+// log; 1 when there is such an installation.
+int ReadRegisteredInstallFolder(const char* keyName, char* folder);
+// 1 when the entry keyName belongs to the installation in folder: its "UninstallString"
+// names folder's uninstaller, or it has none to say otherwise (an entry a killed run left
+// half written). 0 when it names another installation's.
+int UninstallEntryBelongsTo(const char* keyName, const char* folder);
+// 1 when the entry keyName exists.
+int UninstallEntryExists(const char* keyName);

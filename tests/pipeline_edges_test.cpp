@@ -107,23 +107,6 @@ TEST_F(PipelineEdgeTest, ATemporaryFileThatCannotBeDeletedIsNoFailure) {
   }
 }
 
-std::string LinkTarget(const std::string& path) {
-  std::string result;
-  IShellLinkA* link = nullptr;
-  IPersistFile* file = nullptr;
-  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, (void**)&link)))
-    return result;
-  WCHAR wide[MAX_PATH];
-  MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
-  char text[MAX_PATH];
-  if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, (void**)&file)) && SUCCEEDED(file->Load(wide, STGM_READ)) &&
-      SUCCEEDED(link->GetPath(text, MAX_PATH, nullptr, 0)))
-    result = text;
-  if (file) file->Release();
-  link->Release();
-  return result;
-}
-
 std::string UninstallString() {
   HKEY key;
   char value[512] = "";

@@ -3,7 +3,9 @@
 // run's outcome, one uninstall afterwards leaves the machine as it was at the start.
 #include <gtest/gtest.h>
 
+#include "shell/command_line.h"
 #include "shell/install_state.h"
+#include "shell/product_names.h"
 #include "shell/setup_run.h"
 #include "support/installation.h"
 #include "support/payload_module.h"
@@ -88,6 +90,57 @@ TEST_F(ReinstallTest, ASuccessfulReinstallKeepsNothingAsideAndNamesBothRuns) {
   EXPECT_EQ(ReadBytes(target + "frelby.exe"), (Bytes{1, 2}));
   EXPECT_TRUE(FileExists(target + "highscore.dat"));
   for (const std::string& entry : Machine(parent)) EXPECT_EQ(entry.find("~alt"), std::string::npos) << entry;
+}
+
+TEST_F(ReinstallTest, ThePlayersChangesSurviveEveryReinstallAndOneUninstallRemovesThem) {
+  auto version = [](char v) {
+    return LoadPayloadModule(Compress(PackArchive({{"frelby.exe", Bytes{(uint8_t)v}}, {"uninst.exe", Bytes{3}},
+                                                   {"highscore.dat", Bytes{}}, {"frelby.ini", Bytes{'[', (uint8_t)v}},
+                                                   {"liesmich.txt", Bytes(3, (uint8_t)v)}})));
+  };
+  ASSERT_EQ(Install(version('1'), target), 0);
+  WriteText(target + "highscore.dat", "Punkte des Spielers");
+  WriteText(target + "frelby.ini", "[Ton aus]");
+  HMODULE second = version('2');
+  for (int run = 0; run < 3; ++run) {  // a newer version, a failed run of it, the same once more
+    std::set<std::string> before = Machine(parent);
+    EXPECT_EQ(run == 1 ? InstallFailingAtTheLogClose(second, target) : Install(second, target),
+              run == 1 ? FailureLogWrite : 0);
+    if (run == 1) {
+      EXPECT_EQ(Machine(parent), before);
+    }
+    EXPECT_EQ(ReadText(target + "highscore.dat"), "Punkte des Spielers") << run;
+    EXPECT_EQ(ReadText(target + "frelby.ini"), "[Ton aus]") << run;
+    EXPECT_EQ(ReadText(target + "liesmich.txt"), "222") << run;
+  }
+}
+
+TEST_F(ReinstallTest, EachOfTwoInstallationsOwnsWhatPointsAtItInEitherOrderOfRemoval) {
+  std::string a = parent + "Spiele\\A\\", b = parent + "Spiele\\B\\", menu = ProgramsFolder() + "\\Frelby\\";
+  auto registered = [] {
+    ResetInstallState();
+    InstallState.InstanceHandle = GetModuleHandleA(nullptr);
+    EXPECT_EQ(InitInstallState(), 1);
+    return std::string(InstallState.TargetFolder);
+  };
+  for (int aFirst = 1; aFirst >= 0; --aFirst) {
+    ASSERT_EQ(Install(demo, a), 0);
+    ASSERT_EQ(Install(demo, b), 0);
+    // The newest installation is proposed, to the wizard and to /S alike.
+    EXPECT_EQ(registered(), b);
+    SetupOptions silent;
+    ReadSetupOptions("/S", &silent);
+    ResetInstallState();
+    EXPECT_EQ(RunWithOptions(demo, silent), SetupSilentInstalled);
+    EXPECT_NE(ReadText(b + "deinst.log").find("EA PI " + a), std::string::npos);
+    std::string first = aFirst ? a : b, other = aFirst ? b : a;
+    EXPECT_EQ(UninstallFrom(first.c_str()), UninstallComplete);
+    EXPECT_EQ(LinkTarget(menu + GameLinkName + ".lnk"), other + GameFile) << aFirst;
+    EXPECT_EQ(LinkTarget(menu + UninstallLinkName + ".lnk"), other + UninstallerFile) << aFirst;
+    EXPECT_EQ(registered(), other) << "the entry names the other installation's uninstaller";
+    EXPECT_EQ(UninstallFrom(other.c_str()), UninstallComplete);
+    EXPECT_EQ(Machine(parent), pristine) << aFirst;
+  }
 }
 
 TEST_F(ReinstallTest, AFailedRunGivesBackAFileUnderATemporaryFilesName) {

@@ -7,6 +7,7 @@
 #include <shlobj.h>
 
 #include "shell/install_state.h"
+#include "shell/product_names.h"
 #include "support/pipeline.h"
 #include "system/rollback.h"
 #include "system/shortcuts.h"
@@ -67,14 +68,14 @@ class SystemIntegrationTest : public ::testing::Test {
     InstallState.LogFile = fopen(InstallState.LogPath, "wt");
     programs = ProgramsFolder();
     RemoveTree(programs + "\\Frelby");
-    RemoveUninstallKey("FrelbyKey");
-    DropUninstallKeyAside("FrelbyKey");
+    RemoveUninstallKey(UninstallKeyName);
+    DropUninstallKeyAside(UninstallKeyName);
   }
   void TearDown() override {
     CloseLog();
     RemoveTree(programs + "\\Frelby");
-    RemoveUninstallKey("FrelbyKey");
-    DropUninstallKeyAside("FrelbyKey");
+    RemoveUninstallKey(UninstallKeyName);
+    DropUninstallKeyAside(UninstallKeyName);
   }
   std::string folder, programs;
 };
@@ -232,7 +233,7 @@ TEST_F(SystemIntegrationTest, RegistrationWritesExactlyTwoValuesAndTheRecord) {
   RegSetValueExA(key, "Stale", 0, REG_SZ, (const BYTE*)"old", 4);
   RegCloseKey(key);
   SetTarget("D:\\Spiele\\Frelby\\");
-  EXPECT_EQ(RegisterUninstall("FrelbyKey", "Frelby deinstallieren", "uninst.exe"), 1);
+  EXPECT_EQ(RegisterUninstall(UninstallKeyName, UninstallDisplayName, UninstallerFile), 1);
   EXPECT_EQ(ReadValue("DisplayName"), "Frelby deinstallieren");
   EXPECT_EQ(ReadValue("UninstallString"), "D:\\Spiele\\Frelby\\uninst.exe");
   std::set<std::string> entry = SnapshotRegistry(HKEY_LOCAL_MACHINE, EntryKey);
@@ -241,7 +242,7 @@ TEST_F(SystemIntegrationTest, RegistrationWritesExactlyTwoValuesAndTheRecord) {
   EXPECT_EQ(LogText(), "KR FrelbyKey\r\nRK FrelbyKey\r\n");
   std::set<std::string> aside = SnapshotRegistry(HKEY_LOCAL_MACHINE, (std::string(EntryKey) + "~alt").c_str());
   EXPECT_EQ(aside.size(), 2u);
-  EXPECT_EQ(RestoreUninstallKey("FrelbyKey"), 1);
+  EXPECT_EQ(RestoreUninstallKey(UninstallKeyName), 1);
   EXPECT_EQ(ReadValue("Stale"), "old");
   EXPECT_EQ(ReadValue("DisplayName"), "");
   EXPECT_TRUE(SnapshotRegistry(HKEY_LOCAL_MACHINE, (std::string(EntryKey) + "~alt").c_str()).empty());
@@ -249,14 +250,14 @@ TEST_F(SystemIntegrationTest, RegistrationWritesExactlyTwoValuesAndTheRecord) {
 
 TEST_F(SystemIntegrationTest, OldShellRegistersNothing) {
   InstallState.PlatformKind = 0;
-  EXPECT_EQ(RegisterUninstall("FrelbyKey", "Frelby deinstallieren", "uninst.exe"), 1);
+  EXPECT_EQ(RegisterUninstall(UninstallKeyName, UninstallDisplayName, UninstallerFile), 1);
   EXPECT_FALSE(EntryExists());
   EXPECT_EQ(LogText(), "");
 }
 
 TEST_F(SystemIntegrationTest, RemovingAMissingKeyLeavesNothing) {
   std::set<std::string> before = SnapshotRegistry(HKEY_LOCAL_MACHINE, UninstallParent);
-  EXPECT_EQ(RemoveUninstallKey("FrelbyKey"), 1);
+  EXPECT_EQ(RemoveUninstallKey(UninstallKeyName), 1);
   EXPECT_FALSE(EntryExists());
   EXPECT_EQ(SnapshotRegistry(HKEY_LOCAL_MACHINE, UninstallParent), before);
 }
@@ -265,7 +266,7 @@ TEST_F(SystemIntegrationTest, RollbackRemovesShortcutsFolderAndEntry) {
   std::set<std::string> menuBefore = SnapshotTree(programs);
   std::set<std::string> registryBefore = SnapshotRegistry(HKEY_LOCAL_MACHINE, UninstallParent);
   EXPECT_EQ(CreateShortcuts(), 1);
-  EXPECT_EQ(RegisterUninstall("FrelbyKey", "Frelby deinstallieren", "uninst.exe"), 1);
+  EXPECT_EQ(RegisterUninstall(UninstallKeyName, UninstallDisplayName, UninstallerFile), 1);
   CloseLog();
   InstallState.LogOpened = 1;
   EXPECT_EQ(RollBackInstallation(), 1);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "shell/install_state.h"
+#include "shell/product_names.h"
 #include "support/test_support.h"
 #include "system/rollback.h"
 #include "system/record_trust.h"
@@ -52,7 +53,7 @@ struct FakeInstall {
     WriteText(Folder + "frelby.exe", "game");
     WriteText(Folder + "resource\\hilfe.txt", "help");
     WriteText(Group + "\\Frelby.lnk", "link");
-    CreateUninstallKey("FrelbyKey");
+    CreateUninstallKey(UninstallKeyName);
   }
   void WriteLog(const std::string& extraRecords) {
     WriteText(Folder + "deinst.log", "ID 4 0 0 0 1\nSD " + Folder + "resource\nNC frelby.exe\nNC resource\\hilfe.txt\n" +
@@ -61,7 +62,7 @@ struct FakeInstall {
   ~FakeInstall() {
     RemoveTree(Base);
     RemoveTree(Group);
-    DeleteUninstallKey("FrelbyKey");
+    DeleteUninstallKey(UninstallKeyName);
   }
 };
 
@@ -71,7 +72,7 @@ TEST(Uninstaller, RemovesEverythingTheLogRecordsAndTheCreatedFolder) {
   EXPECT_EQ(UninstallFrom(install.Folder.c_str()), UninstallComplete);
   EXPECT_FALSE(FolderExists(install.Folder));
   EXPECT_FALSE(FolderExists(install.Group));
-  EXPECT_FALSE(UninstallKeyExists("FrelbyKey"));
+  EXPECT_FALSE(UninstallKeyExists(UninstallKeyName));
   EXPECT_TRUE(FolderExists(install.Base));  // its flag says it was there before
 }
 
@@ -108,7 +109,7 @@ TEST(Uninstaller, TamperedRecordsPointingElsewhereArePassedOverAndTheRestIsUndon
   // Frelby's own records were still undone.
   EXPECT_FALSE(FolderExists(install.Folder));
   EXPECT_FALSE(FolderExists(install.Group));
-  EXPECT_FALSE(UninstallKeyExists("FrelbyKey"));
+  EXPECT_FALSE(UninstallKeyExists(UninstallKeyName));
   RemoveTree(otherGroup);
   DeleteUninstallKey("AndereKey");
 }
@@ -145,7 +146,7 @@ TEST(DoctoredLog, TouchesNothingOutsideFrelbysPlacesInRollbackOrUninstall) {
     EXPECT_EQ(ReadText("C:\\windows\\system.ini"), systemIni);
     EXPECT_FALSE(FileExists(install.Folder + "frelby.exe"));
     EXPECT_FALSE(FolderExists(install.Group));
-    EXPECT_FALSE(UninstallKeyExists("FrelbyKey"));
+    EXPECT_FALSE(UninstallKeyExists(UninstallKeyName));
     RemoveHostLink(install.Folder + "link");
   }
 }
@@ -168,7 +169,7 @@ TEST(Uninstaller, WithoutALogNothingIsTouched) {
   EXPECT_EQ(UninstallFrom(install.Folder.c_str()), UninstallNoLog);
   EXPECT_TRUE(FileExists(install.Folder + "frelby.exe"));
   EXPECT_TRUE(FileExists(install.Group + "\\Frelby.lnk"));
-  EXPECT_TRUE(UninstallKeyExists("FrelbyKey"));
+  EXPECT_TRUE(UninstallKeyExists(UninstallKeyName));
 }
 
 TEST(Uninstaller, ADamagedLevelRecordStopsAndKeepsTheLog) {

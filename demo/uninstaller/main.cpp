@@ -6,12 +6,11 @@
 #include "self_delete.h"
 #include "shell/bounded_text.h"
 #include "shell/install_state.h"
+#include "shell/product_names.h"
 #include "system/rollback.h"
 #include "uninstall.h"
 
 namespace {
-
-const char Caption[] = "Frelby deinstallieren";
 
 // Exit status of "uninst.exe /S" (and of its helper copy).
 enum UnattendedStatus {
@@ -52,7 +51,7 @@ void ShowOutcome(int outcome, const char* folder) {
       icon = MB_ICONSTOP;
       break;
   }
-  MessageBoxA(nullptr, message, Caption, MB_OK | icon);
+  MessageBoxA(nullptr, message, UninstallerCaption, MB_OK | icon);
 }
 
 // The copy of an unattended uninstall: undoes the log while the original still runs
@@ -131,7 +130,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
                                             "Die Deinstallation kennt nur /S (ohne Fragen und Meldungen).",
                          (int)(unknownLength < 60 ? unknownLength : 60), unknown))
         CopyBounded(text, sizeof text, "Unbekannte Option. Es wurde nichts entfernt.");
-      MessageBoxA(nullptr, text, Caption, MB_OK | MB_ICONSTOP);
+      MessageBoxA(nullptr, text, UninstallerCaption, MB_OK | MB_ICONSTOP);
     }
     return UnattendedRefused;
   }
@@ -139,10 +138,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
   if (!OwnFolder(folder, sizeof folder)) return 1;
   // German buttons ("Ja", "Nein") whatever the system's language.
   if (MessageBoxExA(nullptr, "Möchten Sie Frelby und alle zugehörigen Komponenten von Ihrem Computer entfernen?",
-                    Caption, MB_YESNO | MB_ICONQUESTION, MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN)) != IDYES)
+                    UninstallerCaption, MB_YESNO | MB_ICONQUESTION, MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN)) != IDYES)
     return 0;
   if (!StartHelperCopy(folder, nullptr)) {
-    MessageBoxA(nullptr, "Die Deinstallation konnte nicht gestartet werden. Es wurde nichts entfernt.", Caption,
+    MessageBoxA(nullptr, "Die Deinstallation konnte nicht gestartet werden. Es wurde nichts entfernt.", UninstallerCaption,
                 MB_OK | MB_ICONSTOP);
     return 1;
   }

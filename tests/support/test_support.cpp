@@ -1,5 +1,6 @@
 #include "support/test_support.h"
 
+#include <shlobj.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -271,4 +272,21 @@ bool MakeHostLink(const std::string& link, const std::string& target) {
 bool RemoveHostLink(const std::string& link) {
   std::string path = UnixPathOf(link);
   return !path.empty() && RunOnHost("Z:\\bin\\rm", "/bin/rm -f \"" + path + "\"", Gone, link);
+}
+
+std::string LinkTarget(const std::string& path) {
+  std::string result;
+  IShellLinkA* link = nullptr;
+  IPersistFile* file = nullptr;
+  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, (void**)&link)))
+    return result;
+  WCHAR wide[MAX_PATH];
+  MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
+  char text[MAX_PATH];
+  if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, (void**)&file)) && SUCCEEDED(file->Load(wide, STGM_READ)) &&
+      SUCCEEDED(link->GetPath(text, MAX_PATH, nullptr, 0)))
+    result = text;
+  if (file) file->Release();
+  link->Release();
+  return result;
 }

@@ -36,6 +36,8 @@ std::set<std::string> SnapshotTree(const std::string& folder);
 std::set<std::string> SnapshotRegistry(HKEY root, const std::string& path);
 // The user's "Programs" shell folder.
 std::string ProgramsFolder();
+// The program a shortcut starts; "" when it cannot be read.
+std::string LinkTarget(const std::string& path);
 // Where a host file of the build lies for a Win32 program.
 std::string HostPath(const char* unixPath);
 
