@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "payload/extraction.h"
+#include "payload/payload_checksum.h"
 #include "system/rollback.h"
 #include "shell/install_state.h"
 #include "support/payload_module.h"
@@ -12,6 +13,13 @@ namespace {
 
 // The records of the two temporary files, written before each is created.
 const std::string Temporaries = "NC temp.un_\r\nNC temp.uni\r\n";
+
+// An entry's CS record, written once its last byte is: its CRC-32 and its name.
+std::string Sum(const std::string& name, const Bytes& bytes) {
+  char crc[16];
+  snprintf(crc, sizeof crc, "%08X", (unsigned)Crc32Update(0, bytes.data(), bytes.size()));
+  return "CS " + std::string(crc) + " " + name + "\r\n";
+}
 
 class PipelineTest : public ::testing::Test {
  protected:
@@ -120,11 +128,12 @@ TEST_F(PipelineTest, ExtractionSpreadsEntriesOverTicksAndLogsEachOnce) {
   Bytes big(345, 'b');
   Prepare("extraction", Compress(PackArchive({{"first.dat", {}}, {"big.dat", big}, {"tail.dat", Bytes(5, 't')}})));
   RunTicks(1, 62);
-  EXPECT_EQ(LogText(), "ID 3 0 0 1\r\n" + Temporaries + "NC first.dat\r\nNC big.dat\r\n");
+  std::string opened = "ID 3 0 0 1\r\n" + Temporaries + "NC first.dat\r\n" + Sum("first.dat", {}) + "NC big.dat\r\n";
+  EXPECT_EQ(LogText(), opened);
   RunTicks(63, 94);
-  EXPECT_EQ(LogText(), "ID 3 0 0 1\r\n" + Temporaries + "NC first.dat\r\nNC big.dat\r\n");
+  EXPECT_EQ(LogText(), opened);
   RunTicks(95, 95);
-  EXPECT_EQ(LogText(), "ID 3 0 0 1\r\n" + Temporaries + "NC first.dat\r\nNC big.dat\r\nNC tail.dat\r\n");
+  EXPECT_EQ(LogText(), opened + Sum("big.dat", big) + "NC tail.dat\r\n" + Sum("tail.dat", Bytes(5, 't')));
   EXPECT_EQ(ReadBytes(target + "big.dat"), big);
   EXPECT_EQ(ReadBytes(target + "tail.dat"), Bytes(5, 't'));
   EXPECT_EQ(ReadBytes(target + "first.dat").size(), 0u);
@@ -151,7 +160,8 @@ TEST_F(PipelineTest, EmptyEntriesAfterTheLastDataByteAreCreatedToo) {
   EXPECT_EQ(InstallState.FailureCode, 0);
   EXPECT_TRUE(FileExists(target + "empty1"));
   EXPECT_TRUE(FileExists(target + "empty2"));
-  EXPECT_EQ(LogText(), "ID 3 0 0 1\r\n" + Temporaries + "NC data\r\nNC empty1\r\nNC empty2\r\n");
+  EXPECT_EQ(LogText(), "ID 3 0 0 1\r\n" + Temporaries + "NC data\r\n" + Sum("data", Bytes(3400, 'd')) + "NC empty1\r\n" +
+                           Sum("empty1", {}) + "NC empty2\r\n" + Sum("empty2", {}));
 }
 
 TEST_F(PipelineTest, MissingSubfoldersAreCreatedAndEachIsLoggedTopDown) {
@@ -160,8 +170,10 @@ TEST_F(PipelineTest, MissingSubfoldersAreCreatedAndEachIsLoggedTopDown) {
                                 {"deep\\er\\z", Bytes(40, 'z')}})));
   RunTicks(1, 95);
   EXPECT_EQ(InstallState.FailureCode, 0);
-  EXPECT_EQ(LogText(), "ID 3 0 0 1\r\n" + Temporaries + "SD " + target + "resource\r\nNC resource\\x\r\nNC resource\\y\r\nSD " +
-                           target + "deep\r\nSD " + target + "deep\\er\r\nNC deep\\er\\z\r\n");
+  EXPECT_EQ(LogText(), "ID 3 0 0 1\r\n" + Temporaries + "SD " + target + "resource\r\nNC resource\\x\r\n" +
+                           Sum("resource\\x", Bytes(40, 'x')) + "NC resource\\y\r\n" + Sum("resource\\y", Bytes(40, 'y')) +
+                           "SD " + target + "deep\r\nSD " + target + "deep\\er\r\nNC deep\\er\\z\r\n" +
+                           Sum("deep\\er\\z", Bytes(40, 'z')));
   EXPECT_EQ(ReadBytes(target + "deep\\er\\z"), Bytes(40, 'z'));
 }
 
@@ -229,7 +241,7 @@ TEST_F(PipelineTest, TheDemoPayloadInstallsEveryFileByteForByte) {
       expectedLog += "SD " + target + "resource\r\n";
       resourceSeen = true;
     }
-    expectedLog += "NC " + name + "\r\n";
+    expectedLog += "NC " + name + "\r\n" + Sum(name, DemoEntrySource(name));
   }
   EXPECT_TRUE(resourceSeen);
   std::string log = LogText();

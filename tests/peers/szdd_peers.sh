@@ -13,7 +13,7 @@ head -c 70000 /dev/zero | tr '\0' ' ' > "$work/spaces"
 python3 -c "
 import random
 r = random.Random(4)
-open('$work/mixed', 'wb').write(b''.join(bytes(r.choice(b'frelby ')) for _ in range(300000)) + bytes(r.randrange(256) for _ in range(100000)))
+open('$work/mixed', 'wb').write(b''.join(bytes([r.choice(b'frelby ')]) for _ in range(300000)) + bytes(r.randrange(256) for _ in range(100000)))
 "
 cat "$szdd" "$work/mixed" > "$work/binary"
 failed=0 passed=0
