@@ -228,6 +228,39 @@ TEST(Uninstaller, TrustsOnlyRecordsInsideTheInstallAndStartMenuFolders) {
       {"PN", "Frelby", 1},
   };
   for (const Case& c : cases) EXPECT_EQ(RecordIsTrusted(c.code, c.argument.c_str()), c.trusted) << c.code << " " << c.argument;
+  // A link at each depth below either trusted folder ("l", beside the real folder "a"):
+  // every record through it is refused; the link itself and the same path without it are not.
+  std::string base = ScratchFolder("trust-links"), outside = base + "draussen";
+  std::string roots[] = {base + "Frelby\\", group + "\\"};
+  CreateDirectoryA(outside.c_str(), nullptr);
+  CreateDirectoryA(group.c_str(), nullptr);
+  ASSERT_TRUE(SetInstallFolder(roots[0].c_str()));
+  LoadTrustedPlaces();
+  for (const std::string& root : roots) {
+    std::string level = root;
+    for (int depth = 1; depth <= 3; ++depth, level += "a\\") {
+      CreateDirectoryA(level.c_str(), nullptr);
+      ASSERT_TRUE(MakeHostLink(level + "l", outside)) << level;
+      std::string tail = level.substr(root.size());
+      for (const std::string& via : {tail + "l\\", tail + "a\\"}) {
+        int trusted = via == tail + "a\\";
+        struct Record { const char* code; std::string argument; int trusted; };
+        std::vector<Record> records = {{"KA", root + via + "x", trusted}};
+        if (root == roots[0])
+          records.insert(records.end(), {{"NC", via + "x", trusted}, {"SD", root + via + "x", trusted},
+                                         {"NC", tail + "l", 1}, {"SD", root + tail + "l", 1}});
+        else
+          records.insert(records.end(), {{"CL", root + via + "x.lnk", trusted}, {"CI", root + via + "x", trusted},
+                                         {"CL", root + tail + "l", 1}});
+        for (const Record& r : records)
+          EXPECT_EQ(RecordIsTrusted(r.code, r.argument.c_str()), r.trusted) << r.code << " " << r.argument;
+      }
+    }
+  }
+  for (const std::string& root : roots)
+    for (std::string level = root; level.size() <= root.size() + 4; level += "a\\") RemoveHostLink(level + "l");
+  RemoveTree(base);
+  RemoveTree(group);
 }
 
 TEST(Uninstaller, RefusesAnInstallFolderWithoutItsFinalBackslash) {
