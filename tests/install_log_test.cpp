@@ -6,6 +6,7 @@
 #include "support/pipeline.h"
 #include "support/test_support.h"
 #include "system/install_log.h"
+#include "system/kept_aside.h"
 
 namespace {
 
@@ -110,6 +111,31 @@ TEST_F(InstallLogTest, EachRecordIsOnDiskBeforeTheNextAction) {
   EXPECT_EQ(ReadText(folder + "deinst.log"), "ID 1 1\r\n");
   EXPECT_TRUE(AppendLogRecord("NC", "frelby.exe"));
   EXPECT_EQ(ReadText(folder + "deinst.log"), "ID 1 1\r\nNC frelby.exe\r\n");
+}
+
+// What stands at a name is moved to "<name>~alt", its KA record first; an aside name
+// already taken is kept unless the caller says it holds only an older copy (a shortcut).
+TEST_F(InstallLogTest, KeepFileAsideMovesOnlyWhereTheAsideNameIsFreeOrStale) {
+  struct Case { int StaleMayGo; const char* Aside; bool LogWritable; int Moved; const char* AsideAfter; } cases[] = {
+      {0, nullptr, true, 1, "new"},          {1, nullptr, true, 1, "new"},
+      {0, "the user's", true, 0, "the user's"}, {1, "older link", true, 1, "new"},
+      {0, nullptr, false, 0, ""},            {1, "older link", false, 0, ""}};
+  std::string path = folder + "x.lnk", aside = path + "~alt";
+  for (const Case& c : cases) {
+    std::string what = std::to_string(c.StaleMayGo) + (c.Aside ? c.Aside : "-") + std::to_string(c.LogWritable);
+    WriteText(folder + "deinst.log", "ID 0\n");
+    InstallState.LogFile = c.LogWritable ? fopen((folder + "deinst.log").c_str(), "at") : OpenUnwritable(folder + "deinst.log");
+    WriteText(path, "new");
+    DeleteFileA(aside.c_str());
+    if (c.Aside) WriteText(aside, c.Aside);
+    EXPECT_EQ(KeepFileAside(path.c_str(), c.StaleMayGo), c.Moved) << what;
+    EXPECT_EQ(ReadText(aside), c.AsideAfter) << what;
+    EXPECT_EQ(FileExists(path), !c.Moved) << what;
+    EXPECT_EQ(ReadText(folder + "deinst.log"), c.Moved ? "ID 0\nKA " + path + "\r\n" : "ID 0\n") << what;
+    fclose(InstallState.LogFile);
+    InstallState.LogFile = nullptr;
+  }
+  EXPECT_EQ(KeepFileAside((folder + "nothing").c_str(), 0), 1);  // nothing there: the name is free
 }
 
 TEST_F(InstallLogTest, EmptyFileHasNoLines) {
