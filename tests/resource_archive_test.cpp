@@ -3,6 +3,8 @@
 
 #include <string.h>
 
+#include <set>
+
 #include "payload/resource_archive.h"
 #include "support/pipeline.h"
 #include "tools/pack/archive_writer.h"
@@ -139,6 +141,44 @@ TEST(ArchiveNames, OnlyNamesInsideTheTargetFolderAreSafe) {
     EXPECT_FALSE(ArchiveNameIsSafe(unsafe)) << unsafe;
   EXPECT_FALSE(ArchiveNameIsSafe(std::string(128, 'x').c_str()));
   EXPECT_TRUE(ArchiveNameIsSafe(std::string(127, 'x').c_str()));
+  // Every device name, in any case, with an extension, below a folder; a letter more is a name.
+  std::vector<std::string> devices = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
+  for (const char* port : {"COM", "LPT"})
+    for (char digit : std::string("123456789\xB9\xB2\xB3")) devices.push_back(port + std::string(1, digit));
+  for (const std::string& device : devices) {
+    std::string lower = device;
+    for (char& c : lower) c = (char)tolower((unsigned char)c);
+    for (const std::string& name : {device, lower, device + ".txt", lower + " .log", "sub\\" + device + ".dat\\x"})
+      EXPECT_FALSE(ArchiveNameIsSafe(name.c_str())) << name;
+    for (const std::string& name : {device + "_", "x" + lower, device + "_.txt"}) EXPECT_TRUE(ArchiveNameIsSafe(name.c_str())) << name;
+  }
+}
+
+// The letters code page 1252 has in both cases, which Windows takes for the same file
+// name; no other two bytes are the same, to the comparison, the archive check and the packer.
+TEST(ArchiveNames, ExactlyTheLetterPairsOfCodePage1252AreTheSameName) {
+  std::set<std::pair<int, int>> pairs = {{0x9A, 0x8A}, {0x9C, 0x8C}, {0x9E, 0x8E}, {0xFF, 0x9F}};
+  for (int c = 'a'; c <= 'z'; ++c) pairs.insert({c, c - 0x20});
+  for (int c = 0xE0; c <= 0xFE; ++c)
+    if (c != 0xF7) pairs.insert({c, c - 0x20});
+  std::string wrong;
+  for (int a = 1; a < 256; ++a)
+    for (int b = 1; b < 256; ++b) {
+      const char x[] = {'n', (char)a, 0}, y[] = {'n', (char)b, 0};
+      if (ArchiveNamesEqual(x, y) != (a == b || pairs.count({a, b}) || pairs.count({b, a}))) wrong += " " + std::to_string(a) + "/" + std::to_string(b);
+    }
+  EXPECT_EQ(wrong, "");
+  for (const auto& pair : pairs) {
+    ArchiveEntry entries[2] = {{{'n', (char)pair.first, 0}, 0, 0}, {{'n', (char)pair.second, 0}, 0, 0}};
+    ArchiveReader reader = {nullptr, 2, entries};
+    ArchiveNameIndex index;
+    EXPECT_FALSE(IndexArchiveNames(&reader, &index)) << pair.first;
+    std::string error;
+    EXPECT_TRUE(BuildArchive({{entries[0].Name, {1}, 1}, {entries[1].Name, {2}, 2}}, error).empty()) << pair.first;
+    entries[1].Name[1] = '_';
+    ASSERT_TRUE(IndexArchiveNames(&reader, &index)) << pair.first;
+    FreeArchiveNameIndex(&index);
+  }
 }
 
 }  // namespace
