@@ -143,6 +143,41 @@ TEST_F(ReinstallTest, EachOfTwoInstallationsOwnsWhatPointsAtItInEitherOrderOfRem
   }
 }
 
+// setup.exe's exit statuses with options, as its README's table gives them: status,
+// whether a message shows, and that nothing is left changed unless it installed.
+TEST_F(ReinstallTest, EveryExitStatusOfSetupWithAndWithoutSilent) {
+  Bytes cut = DemoPayload();
+  cut.resize(cut.size() - 2000);  // the expansion falls short
+  struct Row { std::string Line; HMODULE Module; int Status; bool Message; } rows[] = {
+      {"/D=" + target, LoadPayloadModule(DemoPayload()), 1, true},  // the wizard ran (cancelled)
+      {"/D=" + target, LoadModuleWithoutPayload(), 0, false},       // start-up failed
+      {"/X /D=" + target, demo, SetupRefused, true},
+      {"/D=Frelby", LoadPayloadModule(DemoPayload()), SetupRefused, true},
+      {"/S /D=" + target, LoadPayloadModule(cut), SetupSilentFailed, false},
+      {"/S /X", demo, SetupRefused, false},
+      {"/S /D=Frelby", demo, SetupRefused, false},
+      {"/S /D=" + target, LoadModuleWithoutPayload(), SetupSilentStartFailed, false},
+      {"/s", LoadPayloadModule(Bytes()), SetupSilentStartFailed, false},
+      {"/S /D=" + target, demo, SetupSilentInstalled, false}};
+  WizardScript cancel;
+  cancel.Welcome = IDCANCEL;
+  for (const Row& row : rows) {
+    ASSERT_NE(row.Module, nullptr) << row.Line;
+    SetupOptions options;
+    ReadSetupOptions(row.Line.c_str(), &options);
+    ResetInstallState();
+    std::set<std::string> before = Machine(parent);
+    StartDriver(ScriptedUser(cancel));
+    EXPECT_EQ(RunWithOptions(row.Module, options), row.Status) << row.Line;
+    StopDriver();
+    EXPECT_EQ(DriverMessages().size(), row.Message ? 1u : 0u) << row.Line;
+    if (row.Status != SetupSilentInstalled) {
+      EXPECT_EQ(Machine(parent), before) << row.Line;
+    }
+  }
+  EXPECT_NE(ReadText(target + "deinst.log").find("PN Frelby"), std::string::npos);
+}
+
 TEST_F(ReinstallTest, AFailedRunGivesBackAFileUnderATemporaryFilesName) {
   CreateDirectoryA(target.c_str(), nullptr);
   WriteText(target + "temp.uni", "the user's");
