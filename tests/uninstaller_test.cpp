@@ -151,6 +151,41 @@ TEST(DoctoredLog, TouchesNothingOutsideFrelbysPlacesInRollbackOrUninstall) {
   }
 }
 
+// "uninst.exe /S" run as the list of installed programs runs it: its exit status for
+// each outcome of the README's table, and what it leaves.
+TEST(Uninstaller, EveryExitStatusOfTheUnattendedUninstaller) {
+  struct Row { const char* Options; const char* Log; bool UsersFile; DWORD Status; bool GameStays, FolderStays; } rows[] = {
+      {"/S", "", false, 0, false, false},
+      {"/s", "", true, 1, false, true},
+      {"/S", nullptr, false, 2, true, true},                 // no log
+      {"/S", "ID 151 1\nNC frelby.exe\n", false, 2, false, true},  // a damaged level record
+      {"/S /X", "", false, 3, true, true},
+      {"/Y /S", "", false, 3, true, true}};
+  for (const Row& row : rows) {
+    FakeInstall install("uninstall-status");
+    std::string program = install.Folder + UninstallerFile, line = "\"" + program + "\" " + row.Options;
+    ASSERT_TRUE(CopyFileA(HostPath(UNINST_EXE).c_str(), program.c_str(), FALSE));
+    if (row.Log) install.WriteLog("");
+    if (row.Log && row.Log[0]) WriteText(install.Folder + "deinst.log", row.Log);
+    if (row.UsersFile) WriteText(install.Folder + "spielstand.sav", "mine");
+    STARTUPINFOA startup = {sizeof startup};
+    PROCESS_INFORMATION process;
+    ASSERT_TRUE(CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
+    DWORD status = 99;
+    if (WaitForSingleObject(process.hProcess, 60000) != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 99);
+    GetExitCodeProcess(process.hProcess, &status);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    EXPECT_EQ(status, row.Status) << line;
+    // The helper copy removes uninst.exe (and so the folder) a moment after the original ended.
+    for (int i = 0; i < 100 && (FileExists(program) || FolderExists(install.Folder) != row.FolderStays) && row.Status < 2; ++i)
+      Sleep(100);
+    EXPECT_EQ(FileExists(install.Folder + "frelby.exe"), row.GameStays) << line;
+    EXPECT_EQ(FolderExists(install.Folder), row.FolderStays) << line;
+    EXPECT_EQ(FileExists(program), row.Status >= 2) << line;
+  }
+}
+
 TEST(Uninstaller, UndoesAnInstallationAtADriveRoot) {
   ResetInstallState();
   std::string scratch = ScratchFolder("drive-root");
