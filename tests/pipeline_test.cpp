@@ -205,6 +205,59 @@ TEST_F(PipelineTest, ArchivesOutsideTheRulesAreRefusedBeforeAnythingIsWritten) {
   }
 }
 
+// Every way extraction can fail at an entry: its code, nothing that was there changed
+// (nothing written through a link), and whatever the run made on the disk named by its
+// log on the disk, so that the rollback finds it.
+TEST_F(PipelineTest, EachFailureOfExtractionLeavesOnlyWhatTheLogNames) {
+  struct Row {
+    const char* What;
+    std::string Entry;
+    std::vector<std::string> Folders, Files, Links;  // made before the run, below the target
+    int LogFailsFromTick, Code;
+  } rows[] = {
+      {"a link as the entry's folder", "l\\x", {}, {}, {"l"}, 0, FailureEntryFolder},
+      {"a link one level further down", "d\\l\\x", {"d"}, {}, {"d\\l"}, 0, FailureEntryFolder},
+      {"a file where a folder must be", "f\\x", {}, {"f"}, {}, 0, FailureEntryFolder},
+      {"a folder where the file must be", "x", {"x"}, {}, {}, 0, FailureEntryCreate},
+      {"the aside name taken", "x", {}, {"x", "x~alt"}, {}, 0, FailureEntryCreate},
+      {"no SD record", "s\\x", {}, {}, {}, 62, FailureLogWrite},
+      {"no NC record", "x", {}, {}, {}, 62, FailureLogWrite},
+      {"no KA record", "x", {}, {"x"}, {}, 62, FailureLogWrite},
+      {"no CS record", "x", {}, {}, {}, 63, FailureLogWrite},
+  };
+  for (const Row& row : rows) {
+    Prepare("extraction-failures", Compress(PackArchive({{row.Entry, Bytes(340, 'x')}})));
+    InstallState.Silent = 1;  // no message box waits for an answer
+    std::string outside = parent + "draussen";
+    CreateDirectoryA(target.c_str(), nullptr);
+    CreateDirectoryA(outside.c_str(), nullptr);
+    for (const std::string& folder : row.Folders) CreateDirectoryA((target + folder).c_str(), nullptr);
+    for (const std::string& file : row.Files) WriteText(target + file, "not this run's");
+    for (const std::string& link : row.Links) ASSERT_TRUE(MakeHostLink(target + link, outside));
+    std::set<std::string> before = SnapshotTree(parent);
+    RunTicks(1, row.LogFailsFromTick ? row.LogFailsFromTick - 1 : 61);
+    if (row.LogFailsFromTick) {
+      fclose(InstallState.LogFile);
+      InstallState.LogFile = OpenUnwritable(InstallState.LogPath);
+    }
+    RunTicks(row.LogFailsFromTick ? row.LogFailsFromTick : 62, 95);
+    EXPECT_EQ(InstallState.FailureCode, row.Code) << row.What;
+    std::set<std::string> after = SnapshotTree(parent);
+    std::string log = "\n" + LogText();
+    for (const std::string& entry : before) EXPECT_EQ(after.count(entry), 1u) << row.What << ": " << entry;
+    for (std::string entry : after) {
+      if (before.count(entry)) continue;
+      bool folder = entry.back() == '\\';
+      entry = folder ? entry.substr(0, entry.size() - 1) : entry.substr(0, entry.rfind(' ', entry.rfind(' ') - 1));
+      std::string record = folder ? "SD " + entry : "NC " + entry.substr(target.size());
+      if (entry != target + "deinst.log")
+        EXPECT_TRUE(entry.rfind(target, 0) == 0 && log.find("\n" + record + "\r\n") != std::string::npos) << row.What << ": " << entry;
+    }
+    CloseLog();
+    for (const std::string& link : row.Links) RemoveHostLink(target + link);
+  }
+}
+
 TEST_F(PipelineTest, CreateEntryFoldersMakesEveryMissingLevel) {
   Prepare("entry-folders", Bytes(1, 0));
   InstallState.LogFile = fopen((parent + "deinst.log").c_str(), "wt");
