@@ -259,6 +259,12 @@ TEST(Uninstaller, TrustsOnlyRecordsInsideTheInstallAndStartMenuFolders) {
       {"PG", "Zubehör", 0},
       {"WC", "frelby.ini", 0},
       {"IN", "[win.ini][windows][load]", 0},
+      {"PI", "D:\\Spiele\\Frelby\\", 1},
+      {"PI", "D:\\", 1},
+      {"PI", "c:\\programme\\frelby\\", 0},  // its own folder
+      {"PI", "D:\\Spiele\\Frelby", 0},
+      {"PI", "Spiele\\Frelby\\", 0},
+      {"PI", "D:\\Spiele\\..\\Frelby\\", 0},
       {"ID", "2 0 1", 1},
       {"PN", "Frelby", 1},
   };
