@@ -148,12 +148,13 @@ TEST_F(ReinstallTest, EachOfTwoInstallationsOwnsWhatPointsAtItInEitherOrderOfRem
 TEST_F(ReinstallTest, EveryExitStatusOfSetupWithAndWithoutSilent) {
   Bytes cut = DemoPayload();
   cut.resize(cut.size() - 2000);  // the expansion falls short
-  struct Row { std::string Line; HMODULE Module; int Status; bool Message; } rows[] = {
+  struct Row { std::string Line; HMODULE Module; int Status; bool Message; const char* Blocker = nullptr; } rows[] = {
       {"/D=" + target, LoadPayloadModule(DemoPayload()), 1, true},  // the wizard ran (cancelled)
       {"/D=" + target, LoadModuleWithoutPayload(), 0, false},       // start-up failed
       {"/X /D=" + target, demo, SetupRefused, true},
       {"/D=Frelby", LoadPayloadModule(DemoPayload()), SetupRefused, true},
       {"/S /D=" + target, LoadPayloadModule(cut), SetupSilentFailed, false},
+      {"/S /D=" + target, demo, SetupSilentFailed, false, "resource"},  // a file where a folder must be
       {"/S /X", demo, SetupRefused, false},
       {"/S /D=Frelby", demo, SetupRefused, false},
       {"/S /D=" + target, LoadModuleWithoutPayload(), SetupSilentStartFailed, false},
@@ -166,6 +167,7 @@ TEST_F(ReinstallTest, EveryExitStatusOfSetupWithAndWithoutSilent) {
     SetupOptions options;
     ReadSetupOptions(row.Line.c_str(), &options);
     ResetInstallState();
+    if (row.Blocker) CreateDirectoryA(target.c_str(), nullptr), WriteText(target + row.Blocker, "");
     std::set<std::string> before = Machine(parent);
     StartDriver(ScriptedUser(cancel));
     EXPECT_EQ(RunWithOptions(row.Module, options), row.Status) << row.Line;
@@ -174,6 +176,7 @@ TEST_F(ReinstallTest, EveryExitStatusOfSetupWithAndWithoutSilent) {
     if (row.Status != SetupSilentInstalled) {
       EXPECT_EQ(Machine(parent), before) << row.Line;
     }
+    if (row.Blocker) DeleteFileA((target + row.Blocker).c_str()), RemoveDirectoryA(target.c_str());
   }
   EXPECT_NE(ReadText(target + "deinst.log").find("PN Frelby"), std::string::npos);
 }
