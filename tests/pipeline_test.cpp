@@ -220,6 +220,7 @@ TEST_F(PipelineTest, EachFailureOfExtractionLeavesOnlyWhatTheLogNames) {
       {"a file where a folder must be", "f\\x", {}, {"f"}, {}, 0, FailureEntryFolder},
       {"a folder where the file must be", "x", {"x"}, {}, {}, 0, FailureEntryCreate},
       {"the aside name taken", "x", {}, {"x", "x~alt"}, {}, 0, FailureEntryCreate},
+      {"no NC temp.uni record", "x", {}, {}, {}, 20, FailureLogWrite},
       {"no SD record", "s\\x", {}, {}, {}, 62, FailureLogWrite},
       {"no NC record", "x", {}, {}, {}, 62, FailureLogWrite},
       {"no KA record", "x", {}, {"x"}, {}, 62, FailureLogWrite},
