@@ -148,7 +148,8 @@ TEST_F(ReinstallTest, EachOfTwoInstallationsOwnsWhatPointsAtItInEitherOrderOfRem
 TEST_F(ReinstallTest, EveryExitStatusOfSetupWithAndWithoutSilent) {
   Bytes cut = DemoPayload();
   cut.resize(cut.size() - 2000);  // the expansion falls short
-  struct Row { std::string Line; HMODULE Module; int Status; bool Message; const char* Blocker = nullptr; } rows[] = {
+  struct Row { std::string Line; HMODULE Module; int Status; bool Message; const char* Blocker = nullptr;
+               const char* ProgramFilesDir = nullptr; } rows[] = {
       {"/D=" + target, LoadPayloadModule(DemoPayload()), 1, true},  // the wizard ran (cancelled)
       {"/D=" + target, LoadModuleWithoutPayload(), 0, false},       // start-up failed
       {"/X /D=" + target, demo, SetupRefused, true},
@@ -157,6 +158,7 @@ TEST_F(ReinstallTest, EveryExitStatusOfSetupWithAndWithoutSilent) {
       {"/S /D=" + target, demo, SetupSilentFailed, false, "resource"},  // a file where a folder must be
       {"/S /X", demo, SetupRefused, false},
       {"/S /D=Frelby", demo, SetupRefused, false},
+      {"/S", demo, SetupRefused, false, nullptr, ""},  // the folder proposed, "\\Frelby\\", fails page 2's checks
       {"/S /D=" + target, LoadModuleWithoutPayload(), SetupSilentStartFailed, false},
       {"/s", LoadPayloadModule(Bytes()), SetupSilentStartFailed, false},
       {"/S /D=" + target, demo, SetupSilentInstalled, false}};
@@ -169,9 +171,17 @@ TEST_F(ReinstallTest, EveryExitStatusOfSetupWithAndWithoutSilent) {
     ResetInstallState();
     if (row.Blocker) CreateDirectoryA(target.c_str(), nullptr), WriteText(target + row.Blocker, "");
     std::set<std::string> before = Machine(parent);
+    HKEY key;
+    char saved[1024] = "";
+    DWORD size = sizeof saved;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion", 0, KEY_ALL_ACCESS, &key), 0);
+    RegQueryValueExA(key, "ProgramFilesDir", nullptr, nullptr, (BYTE*)saved, &size);
+    if (row.ProgramFilesDir) RegSetValueExA(key, "ProgramFilesDir", 0, REG_SZ, (const BYTE*)row.ProgramFilesDir, 1);
     StartDriver(ScriptedUser(cancel));
     EXPECT_EQ(RunWithOptions(row.Module, options), row.Status) << row.Line;
     StopDriver();
+    RegSetValueExA(key, "ProgramFilesDir", 0, REG_SZ, (const BYTE*)saved, size);
+    RegCloseKey(key);
     EXPECT_EQ(DriverMessages().size(), row.Message ? 1u : 0u) << row.Line;
     if (row.Status != SetupSilentInstalled) {
       EXPECT_EQ(Machine(parent), before) << row.Line;
