@@ -153,11 +153,13 @@ int RollBackInstallation() {
 
 int RecoverInterruptedRun() {
   if (!FormatBounded(InstallState.LogPath, PathCapacity, "%s%s", InstallState.TargetFolder, LogFileName)) return 0;
-  char code[3] = "";
+  char code[3] = "", previous[3] = "";
   FILE* log = fopen(InstallState.LogPath, "rt");
-  int hasLines = log && LastLogLineCode(log, code);
+  int hasLines = log && LastLogLineCode(log, code, previous);
   if (log) fclose(log);
-  if (log && hasLines && !strcmp(code, "PN")) return 1;  // a finished installation
+  // A failed run that was killed while its message waited ended its log with FA and PN:
+  // it is undone like any other run that did not end well.
+  if (log && hasLines && EndsFinishedRun(code, previous)) return 1;  // a finished installation
   if (log && hasLines) {
     if (!OpenLogForUndo()) return 0;
     int levelCount = 0, levelFlags[CreatedDirCapacity];

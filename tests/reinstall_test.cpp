@@ -7,6 +7,7 @@
 #include "shell/install_state.h"
 #include "shell/product_names.h"
 #include "shell/setup_run.h"
+#include "system/install_log.h"
 #include "support/installation.h"
 #include "support/payload_module.h"
 #include "support/pipeline.h"
@@ -113,6 +114,19 @@ TEST_F(ReinstallTest, ThePlayersChangesSurviveEveryReinstallAndOneUninstallRemov
     EXPECT_EQ(ReadText(target + "frelby.ini"), "[Ton aus]") << run;
     EXPECT_EQ(ReadText(target + "liesmich.txt"), "222") << run;
   }
+}
+
+TEST_F(ReinstallTest, AFailedReinstallKilledWhileItsMessageWaitsIsUndoneByTheNextRun) {
+  ASSERT_EQ(Install(demo, target), 0);
+  std::set<std::string> earlier = Machine(parent);
+  ResetInstallState();
+  InstallState.InstanceHandle = demo;
+  SetTarget(target);
+  RunTicks(1, 100);
+  InstallState.FailureCode = FailureEntryCreate;
+  CloseInstallLog(ProductName);  // as the run does before its message; then it is killed
+  EXPECT_EQ(Install(LoadPayloadModule(Bytes(100, 'x')), target), FailureLzOpen);
+  EXPECT_EQ(Machine(parent), earlier);
 }
 
 TEST_F(ReinstallTest, EachOfTwoInstallationsOwnsWhatPointsAtItInEitherOrderOfRemoval) {
