@@ -21,7 +21,7 @@ char EarlierInstallation[FolderCapacity];  // the folder its PI record named, ""
 
 void DeleteJoined(const char* format, const char* folder, const char* name) {
   char path[PathCapacity];
-  if (FormatBounded(path, sizeof path, format, folder, name)) DeleteFileA(path);
+  if (FormatBounded(path, sizeof path, format, folder, name)) DeleteNamedFile(path);
 }
 
 // Merges one ID record into the levels seen so far; 0 when its count is out of range.
@@ -46,7 +46,7 @@ int UndoRecord(const char* code, const char* argument, int* levelCount, int* lev
   else if (!strcmp(code, "PG")) DeleteProgmanGroup(argument);
   else if (!strcmp(code, "SD") || !strcmp(code, "CI")) RemoveDirectoryA(argument);
   else if (!strcmp(code, "CL")) {
-    if (ShellLinkBelongsTo(argument, target)) DeleteFileA(argument);
+    if (ShellLinkBelongsTo(argument, target)) DeleteNamedFile(argument);
   } else if (!strcmp(code, "PI")) CopyBounded(EarlierInstallation, sizeof EarlierInstallation, argument);
   else if (!strcmp(code, "KA")) {
     // The earlier log can only come back once the log being read is gone.

@@ -69,6 +69,7 @@ class ReinstallTest : public ::testing::Test {
 TEST_F(ReinstallTest, AFailedReinstallLeavesTheEarlierInstallationAsItWas) {
   ASSERT_EQ(Install(demo, target), 0);
   WriteText(target + "highscore.dat", "Punkte des Spielers");
+  SetFileAttributesA((target + "liesmich.txt").c_str(), FILE_ATTRIBUTE_READONLY);
   std::set<std::string> earlier = Machine(parent);
   // Failing at the end, its shortcuts and uninstall entry made over the earlier ones.
   EXPECT_EQ(InstallFailingAtTheLogClose(demo, target), FailureLogWrite);
@@ -79,6 +80,7 @@ TEST_F(ReinstallTest, AFailedReinstallLeavesTheEarlierInstallationAsItWas) {
   earlier = Machine(parent);
   EXPECT_EQ(Install(demo, target), FailureEntryCreate);
   EXPECT_EQ(Machine(parent), earlier);
+  EXPECT_TRUE(GetFileAttributesA((target + "liesmich.txt").c_str()) & FILE_ATTRIBUTE_READONLY) << "back as it was";
   RemoveDirectoryA((target + "resource\\boden.img").c_str());
 }
 
@@ -86,6 +88,9 @@ TEST_F(ReinstallTest, ASuccessfulReinstallKeepsNothingAsideAndNamesBothRuns) {
   ASSERT_EQ(Install(demo, target), 0);
   // The earlier installation had a file the new payload lacks.
   HMODULE smaller = LoadPayloadModule(Compress(PackArchive({{"frelby.exe", Bytes{1, 2}}, {"uninst.exe", Bytes{3}}})));
+  // Read-only files, one replaced (its aside dropped), one the new payload lacks.
+  SetFileAttributesA((target + "frelby.exe").c_str(), FILE_ATTRIBUTE_READONLY);
+  SetFileAttributesA((target + "lizenz.txt").c_str(), FILE_ATTRIBUTE_READONLY);
   std::set<std::string> earlier = Machine(parent);
   EXPECT_EQ(Install(smaller, target), 0);
   EXPECT_EQ(ReadBytes(target + "frelby.exe"), (Bytes{1, 2}));
