@@ -153,6 +153,14 @@ int RollBackInstallation() {
 
 int RecoverInterruptedRun() {
   if (!FormatBounded(InstallState.LogPath, PathCapacity, "%s%s", InstallState.TargetFolder, LogFileName)) return 0;
+  // A run that still goes holds its log open: only a log that can be had alone is one
+  // that nobody writes any more.
+  HANDLE alone = CreateFileA(InstallState.LogPath, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (alone == INVALID_HANDLE_VALUE && GetLastError() == ERROR_SHARING_VIOLATION) {
+    InstallState.FailureCode = FailureLogInUse;
+    return 0;
+  }
+  if (alone != INVALID_HANDLE_VALUE) CloseHandle(alone);
   char code[3] = "", previous[3] = "";
   FILE* log = fopen(InstallState.LogPath, "rt");
   int hasLines = log && LastLogLineCode(log, code, previous);

@@ -134,6 +134,17 @@ TEST_F(ReinstallTest, AFailedReinstallKilledWhileItsMessageWaitsIsUndoneByTheNex
   EXPECT_EQ(Machine(parent), earlier);
 }
 
+TEST_F(ReinstallTest, ALogThatARunStillGoingHoldsOpenIsLeftAlone) {
+  CreateDirectoryA(target.c_str(), nullptr);
+  WriteText(target + "frelby.exe", "half");
+  WriteText(target + "deinst.log", "ID 1 1\nNC frelby.exe\n");
+  HANDLE live = CreateFileA((target + "deinst.log").c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  std::set<std::string> before = Machine(parent);
+  EXPECT_EQ(Install(demo, target), FailureLogInUse);
+  EXPECT_EQ(Machine(parent), before);
+  CloseHandle(live);
+}
+
 TEST_F(ReinstallTest, EachOfTwoInstallationsOwnsWhatPointsAtItInEitherOrderOfRemoval) {
   std::string a = parent + "Spiele\\A\\", b = parent + "Spiele\\B\\", menu = ProgramsFolder() + "\\Frelby\\";
   auto registered = [] {
