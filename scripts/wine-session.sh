@@ -67,6 +67,8 @@ start_wine_session() {
 # ends it with stop_fresh_prefix. Bounded: a prefix that is not made in time fails.
 start_fresh_prefix() {
   export WINEPREFIX=$1 WINEARCH=$2 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+  # A prefix an earlier run left (it was stopped from outside) goes with its programs.
+  if [ -d "$WINEPREFIX" ]; then timeout 30 wineserver -k >/dev/null 2>&1 || true; fi
   rm -rf "$WINEPREFIX"
   mkdir -p "$(dirname "$WINEPREFIX")"
   timeout 300 wineboot -i >/dev/null 2>&1 && timeout 120 wineserver -w || return 1
