@@ -36,6 +36,20 @@ frelby_build_kind() {
   if /usr/lib/wine/wine --version >/dev/null 2>&1; then echo i686; else echo x86_64; fi
 }
 
+# configure_test_build ROOT: configures the build the tests and benchmarks run, for the
+# kind above, and sets $build to it ($FRELBY_BUILD, else build/ or build-x86_64/).
+configure_test_build() {
+  local root=$1
+  if [ "$(frelby_build_kind)" = i686 ]; then
+    build=${FRELBY_BUILD:-$root/build}
+    cmake -S "$root" -B "$build" -G Ninja >/dev/null
+  else
+    echo "This machine cannot run 32-bit programs: a 64-bit build runs on a 64-bit Wine."
+    build=${FRELBY_BUILD:-$root/build-x86_64}
+    cmake -S "$root" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" >/dev/null
+  fi
+}
+
 start_wine_session() {
   local build=$1 own=${2:-}
   # winemenubuilder would mirror Start-menu shortcuts into the host's desktop menus.
