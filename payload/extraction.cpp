@@ -154,13 +154,12 @@ int OpenNextEntry() {
   if (ChangedSinceWritten()) return EntryKept = 1;
   // The entry is written under a name of its own and takes the entry's name only once
   // whole: a file under the entry's name is never a part of it. Its folders come first
-  // (their SD records before its NC), then NC of that name, before the file exists.
+  // (their SD records before its NC), then what stood under its name is kept aside (KA),
+  // and NC goes before the file exists; the undoing of NC takes the writing name too.
   if (!EnsureEntryFolders()) return FailExtraction(FailureEntryFolder);
-  char writing[PathCapacity];
-  if (!FormatBounded(writing, sizeof writing, "%s%s", EntryName, WritingSuffix) ||
-      !FormatBounded(WritingPath, sizeof WritingPath, "%s%s", EntryPath, WritingSuffix))
+  if (!FormatBounded(WritingPath, sizeof WritingPath, "%s%s", EntryPath, WritingSuffix) || !KeepFileAside(EntryPath, 0))
     return FailExtraction(FailureEntryCreate);
-  if (!AppendLogRecord("NC", writing)) return FailExtraction(FailureLogWrite);
+  if (!AppendLogRecord("NC", EntryName)) return FailExtraction(FailureLogWrite);
   DWORD error = 0;
   EntryFile = CreateNewFile(WritingPath, "wb", &error);
   if (!EntryFile && (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) && KeepFileAside(WritingPath, 0))
@@ -169,12 +168,9 @@ int OpenNextEntry() {
   return 1;
 }
 
-// Gives the whole entry its name: what stood there is kept aside first (KA), NC names it
-// before it moves there, and CS follows with the bytes written.
+// Gives the whole entry its name; CS follows with the CRC-32 of the bytes written.
 int NameWholeEntry() {
   char sum[LogLineCapacity];
-  if (!KeepFileAside(EntryPath, 0)) return FailExtraction(FailureEntryCreate);
-  if (!AppendLogRecord("NC", EntryName)) return FailExtraction(FailureLogWrite);
   if (!MoveFileA(WritingPath, EntryPath)) return FailExtraction(FailureEntryCreate);
   if (!FormatBounded(sum, sizeof sum, "%08X %s", (unsigned)EntryCrc, EntryName) || !AppendLogRecord("CS", sum))
     return FailExtraction(FailureLogWrite);

@@ -36,14 +36,15 @@ FILE* CreateNewFile(const char* path, const char* mode, DWORD* error) {
 }
 
 int DeleteNamedFile(const char* path) {
-  DWORD attributes = GetFileAttributesA(path);
-  int readOnly = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
-  if (readOnly) {
+  if (DeleteFileA(path)) return 1;
+  DWORD error = GetLastError(), attributes = GetFileAttributesA(path);
+  if (error == ERROR_ACCESS_DENIED && attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
     DWORD writable = attributes & ~FILE_ATTRIBUTE_READONLY;
     SetFileAttributesA(path, writable ? writable : FILE_ATTRIBUTE_NORMAL);
+    if (DeleteFileA(path)) return 1;
+    SetFileAttributesA(path, attributes);
   }
-  if (DeleteFileA(path)) return 1;
-  if (readOnly) SetFileAttributesA(path, attributes);
+  SetLastError(error);
   return 0;
 }
 

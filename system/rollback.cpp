@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <string.h>
 
+#include "payload/entry_names.h"
 #include "shell/bounded_text.h"
 #include "shell/install_state.h"
 #include "shell/product_names.h"
@@ -19,9 +20,9 @@ enum { MaxLevelCount = 150 };
 int PredecessorLogKept;  // the log being undone named an earlier log kept aside
 char EarlierInstallation[FolderCapacity];  // the folder its PI record named, "" when none
 
-void DeleteJoined(const char* format, const char* folder, const char* name) {
+int DeleteJoined(const char* format, const char* folder, const char* name) {
   char path[PathCapacity];
-  if (FormatBounded(path, sizeof path, format, folder, name)) DeleteNamedFile(path);
+  return FormatBounded(path, sizeof path, format, folder, name) && DeleteNamedFile(path);
 }
 
 // Merges one ID record into the levels seen so far; 0 when its count is out of range.
@@ -42,7 +43,13 @@ int UndoRecord(const char* code, const char* argument, int* levelCount, int* lev
   if (!strcmp(code, "RK")) {
     if (UninstallEntryBelongsTo(argument, target)) RemoveUninstallKey(argument);
   } else if (!strcmp(code, "KR")) RestoreUninstallKey(argument);
-  else if (!strcmp(code, "NC")) DeleteJoined("%s%s", target, argument);
+  else if (!strcmp(code, "NC")) {
+    // An entry that never got its name is still under its writing name.
+    if (!DeleteJoined("%s%s", target, argument) && GetLastError() == ERROR_FILE_NOT_FOUND) {
+      char writing[PathCapacity];
+      if (FormatBounded(writing, sizeof writing, "%s%s", argument, WritingSuffix)) DeleteJoined("%s%s", target, writing);
+    }
+  }
   else if (!strcmp(code, "PG")) DeleteProgmanGroup(argument);
   else if (!strcmp(code, "SD") || !strcmp(code, "CI")) RemoveDirectoryA(argument);
   else if (!strcmp(code, "CL")) {

@@ -14,13 +14,13 @@ namespace {
 // The records of the two temporary files, written before each is created.
 const std::string Temporaries = "NC temp.un_\r\nNC temp.uni\r\n";
 
-// An entry's records: NC of the name it is written under, when it is opened; once it is
-// whole, NC of its own name and CS with its CRC-32.
-std::string Opened(const std::string& name) { return "NC " + name + "~neu\r\n"; }
+// An entry's records: NC when it is opened (under its writing name), CS with its CRC-32
+// once it is whole and has its name.
+std::string Opened(const std::string& name) { return "NC " + name + "\r\n"; }
 std::string Whole(const std::string& name, const Bytes& bytes) {
   char crc[16];
   snprintf(crc, sizeof crc, "%08X", (unsigned)Crc32Update(0, bytes.data(), bytes.size()));
-  return "NC " + name + "\r\nCS " + std::string(crc) + " " + name + "\r\n";
+  return "CS " + std::string(crc) + " " + name + "\r\n";
 }
 std::string Entry(const std::string& name, const Bytes& bytes) { return Opened(name) + Whole(name, bytes); }
 
