@@ -3,6 +3,7 @@
 #include <string.h>
 
 const char KeptAsideSuffix[] = "~alt";
+const char WritingSuffix[] = "~neu";
 
 namespace {
 

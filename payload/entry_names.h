@@ -6,6 +6,8 @@
 
 // Suffix of a file kept aside while a new one takes its name (".../x" -> ".../x~alt").
 extern const char KeptAsideSuffix[];
+// Suffix of an entry's file while it is written; it takes its own name once whole.
+extern const char WritingSuffix[];
 
 // 1 when `length` bytes at `component` are one storable path component: not empty, not
 // "." or "..", no control or reserved character, no final dot or blank, no device name.

@@ -4,6 +4,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "payload/entry_names.h"
 #include "payload/payload_checksum.h"
 #include "payload/resource_archive.h"
 #include "shell/bounded_text.h"
@@ -26,6 +27,8 @@ FILE* EntryFile;
 unsigned ArchivePosition;  // where ArchiveFile stands once the open entry is read whole
 uint32_t EntryCrc;         // CRC-32 of the open entry's bytes so far
 int EntryKept;             // the open entry is not written: the player changed its file
+char WritingPath[PathCapacity];  // where the open entry is written until it is whole
+char EnsuredFolder[PathCapacity];  // the last entry folder known to exist ("" at first)
 
 // What an earlier installation in the target folder wrote, by directory index: the CRC-32
 // its CS record gives for the entry's file. Null when there is no earlier log.
@@ -105,7 +108,27 @@ int ChangedSinceWritten() {
   return whole && crc != EarlierSums[EntryIndex].Crc;
 }
 
-// Opens the entry at EntryIndex: its output file, and its NC record.
+// Makes the folders of EntryName that are missing; entries of one folder follow each
+// other, so its levels are walked only when the folder changes.
+int EnsureEntryFolders() {
+  const char* last = strrchr(EntryName, '\\');
+  size_t length = last ? (size_t)(last - EntryName) : 0;
+  if (length == 0 || (strlen(EnsuredFolder) == length && !strncmp(EnsuredFolder, EntryName, length))) return 1;
+  // A folder that is there is left alone: walking its levels would make it the current
+  // directory, which no rollback in this process could then remove.
+  char folder[PathCapacity];
+  size_t end = strlen(InstallState.TargetFolder) + length;
+  CopyBounded(folder, sizeof folder, EntryPath);
+  folder[end] = 0;
+  DWORD attributes = GetFileAttributesA(folder);
+  if ((attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) && !CreateEntryFolders(EntryPath))
+    return 0;
+  memcpy(EnsuredFolder, EntryName, length);
+  EnsuredFolder[length] = 0;
+  return 1;
+}
+
+// Opens the entry at EntryIndex: its file under the writing name, and that name's NC.
 int OpenNextEntry() {
   // Names are unique (checked at tick 61), so the entry's own directory slot gives what a
   // lookup by its name would, without a scan of the directory for every entry.
@@ -124,30 +147,33 @@ int OpenNextEntry() {
     ReportUncreatablePath();
     return FailExtraction(FailureEntryFolder);
   }
-  DWORD error = 0;
   EntryCrc = 0;
   EntryKept = 0;
-  EntryFile = CreateNewFile(EntryPath, "wb", &error);
-  if (!EntryFile && (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS)) {
-    // The player's changes to a file of the earlier installation stay: its data is read
-    // past, and only the earlier installation's records, carried over, name the file.
-    if (ChangedSinceWritten()) return EntryKept = 1;
-    if (!KeepFileAside(EntryPath, 0)) return FailExtraction(FailureEntryCreate);
-    EntryFile = CreateNewFile(EntryPath, "wb", &error);
-  }
-  if (!EntryFile) {
-    if (!CreateEntryFolders(EntryPath)) return FailExtraction(FailureEntryFolder);
-    EntryFile = CreateNewFile(EntryPath, "wb", &error);
-    if (!EntryFile) return FailExtraction(FailureEntryCreate);
-  }
-  // NC follows the file's creation at once: its folders' SD records must come before it,
-  // and those are known only once the first open has failed.
-  if (!AppendLogRecord("NC", EntryName)) {
-    fclose(EntryFile);  // a file the log cannot name is not left behind
-    EntryFile = nullptr;
-    DeleteFileA(EntryPath);
+  // The player's changes to a file of the earlier installation stay: its data is read
+  // past, and only the earlier installation's records, carried over, name the file.
+  if (ChangedSinceWritten()) return EntryKept = 1;
+  // The entry is written under a name of its own and takes the entry's name only once
+  // whole: a file under the entry's name is never a part of it. Its folders come first
+  // (their SD records before its NC), then what stood under its name is kept aside (KA),
+  // and NC goes before the file exists; the undoing of NC takes the writing name too.
+  if (!EnsureEntryFolders()) return FailExtraction(FailureEntryFolder);
+  if (!FormatBounded(WritingPath, sizeof WritingPath, "%s%s", EntryPath, WritingSuffix) || !KeepFileAside(EntryPath, 0))
+    return FailExtraction(FailureEntryCreate);
+  if (!AppendLogRecord("NC", EntryName)) return FailExtraction(FailureLogWrite);
+  DWORD error = 0;
+  EntryFile = CreateNewFile(WritingPath, "wb", &error);
+  if (!EntryFile && (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) && KeepFileAside(WritingPath, 0))
+    EntryFile = CreateNewFile(WritingPath, "wb", &error);
+  if (!EntryFile) return FailExtraction(FailureEntryCreate);
+  return 1;
+}
+
+// Gives the whole entry its name; CS follows with the CRC-32 of the bytes written.
+int NameWholeEntry() {
+  char sum[LogLineCapacity];
+  if (!MoveFileA(WritingPath, EntryPath)) return FailExtraction(FailureEntryCreate);
+  if (!FormatBounded(sum, sizeof sum, "%08X %s", (unsigned)EntryCrc, EntryName) || !AppendLogRecord("CS", sum))
     return FailExtraction(FailureLogWrite);
-  }
   return 1;
 }
 
@@ -170,6 +196,7 @@ int BeginExtraction() {
     return 0;
   }
   ExtractReader = reader;
+  EnsuredFolder[0] = 0;
   EarlierSums = nullptr;
   LoadEarlierSums();
   EntryIndex = 0;
@@ -207,11 +234,7 @@ int ExtractSlice(int tick) {
       EntryFile = nullptr;
       ++EntryIndex;
       if (!closed) return FailExtraction(FailureEntryCreate);
-      // CS follows the file's last byte: what a later run compares the file with.
-      char sum[LogLineCapacity];
-      if (!EntryKept && (!FormatBounded(sum, sizeof sum, "%08X %s", (unsigned)EntryCrc, EntryName) ||
-                         !AppendLogRecord("CS", sum)))
-        return FailExtraction(FailureLogWrite);
+      if (!EntryKept && !NameWholeEntry()) return 0;
       EntryName[0] = 0;
     }
   } while (budget > 0 || (tick == 95 && (unsigned)EntryIndex < ExtractReader->EntryCount));

@@ -117,8 +117,12 @@ int ArchiveNameIsSafe(const char* name) {
   static const char* const setupFiles[] = {LogFileName, "temp.un_", "temp.uni"};
   for (const char* own : setupFiles)
     if (NamesEqualFolded(name, own)) return 0;
-  size_t suffix = strlen(KeptAsideSuffix);
-  return !(length >= suffix && NamesEqualFolded(name + length - suffix, KeptAsideSuffix));
+  static const char* const suffixes[] = {KeptAsideSuffix, WritingSuffix};
+  for (const char* suffix : suffixes) {
+    size_t suffixLength = strlen(suffix);
+    if (length >= suffixLength && NamesEqualFolded(name + length - suffixLength, suffix)) return 0;
+  }
+  return 1;
 }
 
 namespace {

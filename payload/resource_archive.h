@@ -38,7 +38,7 @@ void CloseArchive();
 int ArchiveIsWellFormed(const ArchiveReader* reader, unsigned fileSize);
 // 1 when an entry name stays inside the target folder and names a file of its own there:
 // a safe relative path (entry_names.h) of at most 127 characters, none of the installer's
-// own files, not ending in the suffix files are kept aside under.
+// own files, not ending in the suffixes files are kept aside or written under.
 int ArchiveNameIsSafe(const char* name);
 // 1 when Windows takes the two names for the same file (code page 1252 letter case).
 int ArchiveNamesEqual(const char* a, const char* b);

@@ -135,6 +135,7 @@ int BeginStaging() {
   // as the machine had them; an earlier installation that ended well may not have come
   // to drop what it kept aside.
   if (RecoverInterruptedRun()) DropKeptAsides(InstallState.LogPath);
+  if (InstallState.FailureCode == FailureLogInUse) return 0;
   int levels = WalkTargetLevels();
   InstallState.CreatedDirCount = levels;
 

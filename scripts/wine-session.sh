@@ -36,6 +36,20 @@ frelby_build_kind() {
   if /usr/lib/wine/wine --version >/dev/null 2>&1; then echo i686; else echo x86_64; fi
 }
 
+# configure_test_build ROOT: configures the build the tests and benchmarks run, for the
+# kind above, and sets $build to it ($FRELBY_BUILD, else build/ or build-x86_64/).
+configure_test_build() {
+  local root=$1
+  if [ "$(frelby_build_kind)" = i686 ]; then
+    build=${FRELBY_BUILD:-$root/build}
+    cmake -S "$root" -B "$build" -G Ninja >/dev/null
+  else
+    echo "This machine cannot run 32-bit programs: a 64-bit build runs on a 64-bit Wine."
+    build=${FRELBY_BUILD:-$root/build-x86_64}
+    cmake -S "$root" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" >/dev/null
+  fi
+}
+
 start_wine_session() {
   local build=$1 own=${2:-}
   # winemenubuilder would mirror Start-menu shortcuts into the host's desktop menus.
@@ -70,6 +84,29 @@ start_wine_session() {
   # Wine's own services start with the first program and keep its output open: start
   # them here, so that the test runner sees each test program's output end with it.
   wine cmd.exe /c exit </dev/null >/dev/null 2>&1 || true
+}
+
+# start_fresh_prefix PREFIX ARCH VERSION: a new Wine prefix (ARCH win32 or win64) for one
+# test, on the session's display, whose Windows version (Wine's "Version" setting) is
+# VERSION: win31, win98, nt40, win10, ... Whatever was at PREFIX goes first. The test
+# ends it with stop_fresh_prefix. Bounded: a prefix that is not made in time fails.
+start_fresh_prefix() {
+  export WINEPREFIX=$1 WINEARCH=$2 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+  # A prefix an earlier run left (it was stopped from outside) goes with its programs.
+  if [ -d "$WINEPREFIX" ]; then timeout 30 wineserver -k >/dev/null 2>&1 || true; fi
+  rm -rf "$WINEPREFIX"
+  mkdir -p "$(dirname "$WINEPREFIX")"
+  timeout 300 wineboot -i >/dev/null 2>&1 && timeout 120 wineserver -w || return 1
+  [ -f "$WINEPREFIX/system.reg" ] || return 1
+  wine reg add 'HKCU\Software\Wine' /v Version /d "$3" /f >/dev/null 2>&1 || return 1
+  # Its windows are left unmanaged, as on the session's Xvfb.
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+}
+
+# Ends every program of the prefix (the test's own) and its server, then removes it.
+stop_fresh_prefix() {
+  timeout 30 wineserver -k >/dev/null 2>&1 || true
+  rm -rf "$WINEPREFIX"
 }
 
 stop_wine_session() {

@@ -33,18 +33,30 @@ const char* TargetOptionValue(const char* token) {
   return nullptr;
 }
 
-// The rest of the line as the /D= folder: trailing blanks and every quote left out
-// (no Windows file name holds one).
+// The rest of the line as the /D= folder, its quotes and backslashes read as the
+// platform splits a command line: 2n backslashes before a quote give n backslashes and
+// the quote opens or closes a quoted part; 2n+1 give n and a quote taken as text.
+// Backslashes before anything else stay as they are. Blanks are kept, but for those at
+// the end, and no quote reaches the folder (no Windows file name holds one).
 void ReadTargetValue(const char* value, SetupOptions* options) {
   char work[PathCapacity];
   size_t length = 0;
-  for (; *value; ++value) {
-    if (*value == '"') continue;
-    if (length + 1 >= sizeof work) {
+  while (*value) {
+    size_t backslashes = 0;
+    while (value[backslashes] == '\\') ++backslashes;
+    size_t keep = backslashes;
+    if (value[backslashes] == '"') keep = backslashes / 2;
+    if (length + keep + 1 >= sizeof work) {
       options->TargetTooLong = 1;
       return;
     }
-    work[length++] = *value;
+    for (size_t i = 0; i < keep; ++i) work[length++] = '\\';
+    value += backslashes;
+    if (*value == '"') {
+      ++value;
+    } else if (*value && !backslashes) {
+      work[length++] = *value++;
+    }
   }
   while (length > 0 && IsBlank(work[length - 1])) --length;
   work[length] = 0;

@@ -85,7 +85,7 @@ int InitInstallState() {
     return 0;
   }
   if (!PayloadIntact(payload)) {
-    MessageBoxA(nullptr, DamagedPayloadMessage, "Fehler", MB_OK | MB_ICONSTOP);
+    if (!InstallState.Silent) MessageBoxA(nullptr, DamagedPayloadMessage, "Fehler", MB_OK | MB_ICONSTOP);
     InstallState.FailureCode = FailurePayloadDamaged;
     return 0;
   }

@@ -32,6 +32,7 @@ enum FailureCodeValue {
   FailureWindowsFolder = 18,
   FailureLogWrite = 19,  // a record of the install log, or its closing, did not reach the disk
   FailurePayloadDamaged = 20,
+  FailureLogInUse = 21,  // the target folder's log is held open by a run still going
 };
 
 enum WizardPageValue {

@@ -23,3 +23,6 @@ inline constexpr char LogFileName[] = "deinst.log";
 inline constexpr char SetupCaption[] = "Frelby";
 inline constexpr char UninstallerCaption[] = "Frelby deinstallieren";
 inline constexpr char ErrorCaption[] = "Fehler";
+// Held by setup.exe and uninst.exe for their whole run (the uninstaller's helper copy
+// inherits it): a plain name, as Windows 95 and NT 4 take no backslash in one.
+inline constexpr char RunMutexName[] = "FrelbySetupOrUninstallRunning";

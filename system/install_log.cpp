@@ -36,7 +36,13 @@ int AppendLevelRecord(const int* flags, int count) {
 
 int CloseInstallLog(const char* productName) {
   if (!InstallState.LogFile) return 1;
-  int written = AppendLogRecord("PN", productName);
+  // A failed run says so before its end marker, while the abort message still waits: if
+  // it is killed there, the next run undoes it instead of taking it for an installation.
+  char failure[16];
+  int written = InstallState.FailureCode == FailureNone ||
+                (FormatBounded(failure, sizeof failure, "%d", InstallState.FailureCode) &&
+                 AppendLogRecord("FA", failure));
+  written = AppendLogRecord("PN", productName) && written;
   int closed = fclose(InstallState.LogFile) == 0;
   InstallState.LogFile = nullptr;
   if (!closed && InstallState.FailureCode == FailureNone) InstallState.FailureCode = FailureLogWrite;

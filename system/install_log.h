@@ -10,7 +10,8 @@
 int AppendLogRecord(const char* code, const char* argument);
 // Appends the ID record: the level count, then one flag per level; results as above.
 int AppendLevelRecord(const int* flags, int count);
-// Appends the PN end marker and closes the log; 0 when either failed (FailureCode 19).
+// Appends the PN end marker, after FA <FailureCode> for a run that failed, and closes
+// the log; 0 when a write or the close failed (FailureCode 19).
 int CloseInstallLog(const char* productName);
 
 // Fetches line number PendingLogLines of the installer's LogFile and counts it off.

@@ -35,6 +35,19 @@ FILE* CreateNewFile(const char* path, const char* mode, DWORD* error) {
   return stream;
 }
 
+int DeleteNamedFile(const char* path) {
+  if (DeleteFileA(path)) return 1;
+  DWORD error = GetLastError(), attributes = GetFileAttributesA(path);
+  if (error == ERROR_ACCESS_DENIED && attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
+    DWORD writable = attributes & ~FILE_ATTRIBUTE_READONLY;
+    SetFileAttributesA(path, writable ? writable : FILE_ATTRIBUTE_NORMAL);
+    if (DeleteFileA(path)) return 1;
+    SetFileAttributesA(path, attributes);
+  }
+  SetLastError(error);
+  return 0;
+}
+
 int KeptAsidePath(char* aside, const char* path) {
   return FormatBounded(aside, PathCapacity, "%s%s", path, KeptAsideSuffix);
 }
@@ -49,7 +62,7 @@ int KeepFileAside(const char* path, int staleMayGo) {
   if (!KeptAsidePath(aside, path)) return 0;
   // An aside name already taken is never overwritten, unless what holds it is only an
   // older copy of what this run writes anew (a shortcut).
-  if (Exists(aside) && (!staleMayGo || !DeleteFileA(aside))) return 0;
+  if (Exists(aside) && (!staleMayGo || !DeleteNamedFile(aside))) return 0;
   if (!AppendLogRecord("KA", path)) return 0;
   return MoveFileA(path, aside) ? 1 : 0;
 }
@@ -69,7 +82,7 @@ void DropKeptAsides(const char* logPath) {
   while (fgets(line, sizeof line, log)) {
     CutLogLine(line, code, argument);
     if (!RecordIsTrusted(code, argument)) continue;
-    if (!strcmp(code, "KA") && KeptAsidePath(aside, argument)) DeleteFileA(aside);
+    if (!strcmp(code, "KA") && KeptAsidePath(aside, argument)) DeleteNamedFile(aside);
     if (!strcmp(code, "KR")) DropUninstallKeyAside(argument);
   }
   fclose(log);

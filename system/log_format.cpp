@@ -101,16 +101,22 @@ void CutLogLine(const char* line, char* code, char* argument) {
   argument[take] = 0;
 }
 
-int LastLogLineCode(FILE* log, char* code) {
-  char line[LogLineCapacity], argument[LogLineCapacity];
+int LastLogLineCode(FILE* log, char* code, char* previous) {
+  char line[LogLineCapacity], argument[LogLineCapacity], before[3] = "";
   code[0] = 0;
   if (fseek(log, 0, SEEK_SET) != 0) return 0;
   int any = 0;
   while (fgets(line, LogLineCapacity, log)) {
+    memcpy(before, code, sizeof before);
     CutLogLine(line, code, argument);
     any = 1;
   }
+  if (previous) memcpy(previous, before, sizeof before);
   return any;
+}
+
+int EndsFinishedRun(const char* last, const char* previous) {
+  return !strcmp(last, "PN") && strcmp(previous, "FA") != 0;
 }
 
 int DecodeLevelRecord(const char* argument, int* flags, int capacity, int* flagCount) {

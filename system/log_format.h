@@ -16,7 +16,11 @@ int ReadLogLine(FILE* log, int* pending, char* line);
 // Cuts a line: the code is its first two characters; the argument (500 bytes) follows
 // the code and its blank, without the line end.
 void CutLogLine(const char* line, char* code, char* argument);
-// The code of the last line of an open log (3 bytes); 0 when the log has no line.
-int LastLogLineCode(FILE* log, char* code);
+// The code of the last line of an open log (3 bytes), and of the line before it when
+// `previous` is given ("" when there is none); 0 when the log has no line.
+int LastLogLineCode(FILE* log, char* code, char* previous = nullptr);
+// 1 when the codes of a log's last two lines mark a run that ended well: PN closes the
+// log, and no FA record before it says that the run failed.
+int EndsFinishedRun(const char* last, const char* previous);
 // Decodes an ID argument: gives the level count, and stores up to `capacity` flags.
 int DecodeLevelRecord(const char* argument, int* flags, int capacity, int* flagCount);

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <string.h>
 
+#include "payload/entry_names.h"
 #include "shell/bounded_text.h"
 #include "shell/install_state.h"
 #include "shell/product_names.h"
@@ -19,9 +20,9 @@ enum { MaxLevelCount = 150 };
 int PredecessorLogKept;  // the log being undone named an earlier log kept aside
 char EarlierInstallation[FolderCapacity];  // the folder its PI record named, "" when none
 
-void DeleteJoined(const char* format, const char* folder, const char* name) {
+int DeleteJoined(const char* format, const char* folder, const char* name) {
   char path[PathCapacity];
-  if (FormatBounded(path, sizeof path, format, folder, name)) DeleteFileA(path);
+  return FormatBounded(path, sizeof path, format, folder, name) && DeleteNamedFile(path);
 }
 
 // Merges one ID record into the levels seen so far; 0 when its count is out of range.
@@ -42,11 +43,17 @@ int UndoRecord(const char* code, const char* argument, int* levelCount, int* lev
   if (!strcmp(code, "RK")) {
     if (UninstallEntryBelongsTo(argument, target)) RemoveUninstallKey(argument);
   } else if (!strcmp(code, "KR")) RestoreUninstallKey(argument);
-  else if (!strcmp(code, "NC")) DeleteJoined("%s%s", target, argument);
+  else if (!strcmp(code, "NC")) {
+    // An entry that never got its name is still under its writing name.
+    if (!DeleteJoined("%s%s", target, argument) && GetLastError() == ERROR_FILE_NOT_FOUND) {
+      char writing[PathCapacity];
+      if (FormatBounded(writing, sizeof writing, "%s%s", argument, WritingSuffix)) DeleteJoined("%s%s", target, writing);
+    }
+  }
   else if (!strcmp(code, "PG")) DeleteProgmanGroup(argument);
   else if (!strcmp(code, "SD") || !strcmp(code, "CI")) RemoveDirectoryA(argument);
   else if (!strcmp(code, "CL")) {
-    if (ShellLinkBelongsTo(argument, target)) DeleteFileA(argument);
+    if (ShellLinkBelongsTo(argument, target)) DeleteNamedFile(argument);
   } else if (!strcmp(code, "PI")) CopyBounded(EarlierInstallation, sizeof EarlierInstallation, argument);
   else if (!strcmp(code, "KA")) {
     // The earlier log can only come back once the log being read is gone.
@@ -153,11 +160,21 @@ int RollBackInstallation() {
 
 int RecoverInterruptedRun() {
   if (!FormatBounded(InstallState.LogPath, PathCapacity, "%s%s", InstallState.TargetFolder, LogFileName)) return 0;
-  char code[3] = "";
+  // A run that still goes holds its log open: only a log that can be had alone is one
+  // that nobody writes any more.
+  HANDLE alone = CreateFileA(InstallState.LogPath, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (alone == INVALID_HANDLE_VALUE && GetLastError() == ERROR_SHARING_VIOLATION) {
+    InstallState.FailureCode = FailureLogInUse;
+    return 0;
+  }
+  if (alone != INVALID_HANDLE_VALUE) CloseHandle(alone);
+  char code[3] = "", previous[3] = "";
   FILE* log = fopen(InstallState.LogPath, "rt");
-  int hasLines = log && LastLogLineCode(log, code);
+  int hasLines = log && LastLogLineCode(log, code, previous);
   if (log) fclose(log);
-  if (log && hasLines && !strcmp(code, "PN")) return 1;  // a finished installation
+  // A failed run that was killed while its message waited ended its log with FA and PN:
+  // it is undone like any other run that did not end well.
+  if (log && hasLines && EndsFinishedRun(code, previous)) return 1;  // a finished installation
   if (log && hasLines) {
     if (!OpenLogForUndo()) return 0;
     int levelCount = 0, levelFlags[CreatedDirCapacity];

@@ -25,6 +25,8 @@ int UndoneLogKeptItsPredecessor();
 const char* EarlierInstallationOfUndoneLog();
 
 // Before a run begins: when TargetFolder holds the log of a run that never ended (its
-// last record is not PN), undoes that run quietly, as its failure would have. Gives 1
-// when TargetFolder holds the log of a finished installation (LogPath names it).
+// last record is not PN, or FA precedes it), undoes that run quietly, as its failure
+// would have. Gives 1 when TargetFolder holds the log of a finished installation
+// (LogPath names it); a log that another run holds open is left alone, with
+// FailureCode 21.
 int RecoverInterruptedRun();

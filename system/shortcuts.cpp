@@ -113,22 +113,23 @@ int SendProgmanCommand(const char* command) {
   return result;
 }
 
+// Program Manager's commands enclose every argument in double quotes.
 int CreateProgmanGroup(const char* name) {
   char command[CommandCapacity];
-  if (!FormatBounded(command, sizeof command, "[CreateGroup(\x1C%s\x1C)]", name)) return 0;
+  if (!FormatBounded(command, sizeof command, "[CreateGroup(\"%s\")]", name)) return 0;
   return SendProgmanCommand(command);
 }
 
 int DeleteProgmanGroup(const char* name) {
   char command[CommandCapacity];
-  if (!FormatBounded(command, sizeof command, "[DeleteGroup(\x1C%s\x1C)]", name)) return 0;
+  if (!FormatBounded(command, sizeof command, "[DeleteGroup(\"%s\")]", name)) return 0;
   return SendProgmanCommand(command);
 }
 
 int AddProgmanItem(const char* groupName, const char* commandLine, const char* itemName) {
   char command[CommandCapacity];
-  if (FormatBounded(command, sizeof command, "[ShowGroup(\x1C%s\x1C,1)]", groupName)) SendProgmanCommand(command);
-  if (!FormatBounded(command, sizeof command, "[AddItem(\x1C%s\x1C,\x1C%s\x1C)]", commandLine, itemName)) return 0;
+  if (FormatBounded(command, sizeof command, "[ShowGroup(\"%s\",1)]", groupName)) SendProgmanCommand(command);
+  if (!FormatBounded(command, sizeof command, "[AddItem(\"%s\",\"%s\")]", commandLine, itemName)) return 0;
   return SendProgmanCommand(command);
 }
 

@@ -44,6 +44,18 @@ TEST(SetupOptions, QuotesAroundTheOptionOrTheFolderAreLeftOut) {
   EXPECT_TRUE(Read("\"/S\"").Silent);
 }
 
+TEST(SetupOptions, BackslashesBeforeAQuoteAreReadAsThePlatformSplitsALine) {
+  const char* rows[][2] = {
+      // A final backslash written before the closing quote is doubled by the quoting tools.
+      {"/S \"/D=C:\\Silent Test\\Frelby\\\\\"", "C:\\Silent Test\\Frelby\\"},
+      {"/S /D=\"C:\\Silent Test\\Frelby\\\\\"", "C:\\Silent Test\\Frelby\\"},
+      {"/S /D=C:\\a\\\\\\\\\"", "C:\\a\\\\"},
+      {"/S \"/D=C:\\a\\\"\"", "C:\\a"},                 // 2n+1: the quote is text, and left out
+      {"/S /D=C:\\\\server\\a\\", "C:\\\\server\\a\\"},  // no quote follows: kept as written
+  };
+  for (auto& row : rows) EXPECT_STREQ(Read(row[0]).Target, row[1]) << row[0];
+}
+
 TEST(SetupOptions, AnEmptyOrOverlongTargetIsKeptEmpty) {
   EXPECT_TRUE(Read("/S /D=").HasTarget);
   EXPECT_STREQ(Read("/S /D=").Target, "");

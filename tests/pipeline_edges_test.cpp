@@ -78,7 +78,7 @@ TEST_F(PipelineEdgeTest, ABudgetEndingWithAnEntryClosesItAndOpensTheNextOnTheNex
   EXPECT_FALSE(FileExists(target + "b"));
   RunTicks(63, 63);
   EXPECT_TRUE(LogHas("NC b"));
-  EXPECT_TRUE(FileExists(target + "b"));
+  EXPECT_TRUE(FileExists(target + "b~neu"));
   RunTicks(64, 95);
   EXPECT_EQ(ReadBytes(target + "b"), Bytes(330, 'b'));
   EXPECT_EQ(InstallState.FailureCode, 0);

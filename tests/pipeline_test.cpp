@@ -14,12 +14,15 @@ namespace {
 // The records of the two temporary files, written before each is created.
 const std::string Temporaries = "NC temp.un_\r\nNC temp.uni\r\n";
 
-// An entry's CS record, written once its last byte is: its CRC-32 and its name.
-std::string Sum(const std::string& name, const Bytes& bytes) {
+// An entry's records: NC when it is opened (under its writing name), CS with its CRC-32
+// once it is whole and has its name.
+std::string Opened(const std::string& name) { return "NC " + name + "\r\n"; }
+std::string Whole(const std::string& name, const Bytes& bytes) {
   char crc[16];
   snprintf(crc, sizeof crc, "%08X", (unsigned)Crc32Update(0, bytes.data(), bytes.size()));
   return "CS " + std::string(crc) + " " + name + "\r\n";
 }
+std::string Entry(const std::string& name, const Bytes& bytes) { return Opened(name) + Whole(name, bytes); }
 
 class PipelineTest : public ::testing::Test {
  protected:
@@ -128,12 +131,14 @@ TEST_F(PipelineTest, ExtractionSpreadsEntriesOverTicksAndLogsEachOnce) {
   Bytes big(345, 'b');
   Prepare("extraction", Compress(PackArchive({{"first.dat", {}}, {"big.dat", big}, {"tail.dat", Bytes(5, 't')}})));
   RunTicks(1, 62);
-  std::string opened = "ID 3 0 0 1\r\n" + Temporaries + "NC first.dat\r\n" + Sum("first.dat", {}) + "NC big.dat\r\n";
+  std::string opened = "ID 3 0 0 1\r\n" + Temporaries + Entry("first.dat", {}) + Opened("big.dat");
   EXPECT_EQ(LogText(), opened);
+  EXPECT_FALSE(FileExists(target + "big.dat")) << "an entry has its name only once whole";
   RunTicks(63, 94);
   EXPECT_EQ(LogText(), opened);
   RunTicks(95, 95);
-  EXPECT_EQ(LogText(), opened + Sum("big.dat", big) + "NC tail.dat\r\n" + Sum("tail.dat", Bytes(5, 't')));
+  EXPECT_EQ(LogText(), opened + Whole("big.dat", big) + Entry("tail.dat", Bytes(5, 't')));
+  EXPECT_FALSE(FileExists(target + "big.dat~neu"));
   EXPECT_EQ(ReadBytes(target + "big.dat"), big);
   EXPECT_EQ(ReadBytes(target + "tail.dat"), Bytes(5, 't'));
   EXPECT_EQ(ReadBytes(target + "first.dat").size(), 0u);
@@ -145,7 +150,8 @@ TEST_F(PipelineTest, ExtractionSpreadsEntriesOverTicksAndLogsEachOnce) {
 TEST_F(PipelineTest, SmallArchiveIsOpenedOnTick62AndMovedOnTick95) {
   Prepare("extraction-small", Compress(PackArchive({{"a.txt", Bytes(20, 'a')}, {"b.txt", Bytes(10, 'b')}})));
   RunTicks(1, 62);
-  EXPECT_TRUE(FileExists(target + "a.txt"));
+  EXPECT_TRUE(FileExists(target + "a.txt~neu"));  // opened, under its writing name
+  EXPECT_FALSE(FileExists(target + "a.txt"));
   EXPECT_FALSE(FileExists(target + "b.txt"));
   RunTicks(63, 94);
   EXPECT_FALSE(FileExists(target + "b.txt"));
@@ -160,8 +166,8 @@ TEST_F(PipelineTest, EmptyEntriesAfterTheLastDataByteAreCreatedToo) {
   EXPECT_EQ(InstallState.FailureCode, 0);
   EXPECT_TRUE(FileExists(target + "empty1"));
   EXPECT_TRUE(FileExists(target + "empty2"));
-  EXPECT_EQ(LogText(), "ID 3 0 0 1\r\n" + Temporaries + "NC data\r\n" + Sum("data", Bytes(3400, 'd')) + "NC empty1\r\n" +
-                           Sum("empty1", {}) + "NC empty2\r\n" + Sum("empty2", {}));
+  EXPECT_EQ(LogText(), "ID 3 0 0 1\r\n" + Temporaries + Entry("data", Bytes(3400, 'd')) + Entry("empty1", {}) +
+                           Entry("empty2", {}));
 }
 
 TEST_F(PipelineTest, MissingSubfoldersAreCreatedAndEachIsLoggedTopDown) {
@@ -170,10 +176,9 @@ TEST_F(PipelineTest, MissingSubfoldersAreCreatedAndEachIsLoggedTopDown) {
                                 {"deep\\er\\z", Bytes(40, 'z')}})));
   RunTicks(1, 95);
   EXPECT_EQ(InstallState.FailureCode, 0);
-  EXPECT_EQ(LogText(), "ID 3 0 0 1\r\n" + Temporaries + "SD " + target + "resource\r\nNC resource\\x\r\n" +
-                           Sum("resource\\x", Bytes(40, 'x')) + "NC resource\\y\r\n" + Sum("resource\\y", Bytes(40, 'y')) +
-                           "SD " + target + "deep\r\nSD " + target + "deep\\er\r\nNC deep\\er\\z\r\n" +
-                           Sum("deep\\er\\z", Bytes(40, 'z')));
+  EXPECT_EQ(LogText(), "ID 3 0 0 1\r\n" + Temporaries + "SD " + target + "resource\r\n" + Entry("resource\\x", Bytes(40, 'x')) +
+                           Entry("resource\\y", Bytes(40, 'y')) + "SD " + target + "deep\r\nSD " + target + "deep\\er\r\n" +
+                           Entry("deep\\er\\z", Bytes(40, 'z')));
   EXPECT_EQ(ReadBytes(target + "deep\\er\\z"), Bytes(40, 'z'));
 }
 
@@ -295,7 +300,7 @@ TEST_F(PipelineTest, TheDemoPayloadInstallsEveryFileByteForByte) {
       expectedLog += "SD " + target + "resource\r\n";
       resourceSeen = true;
     }
-    expectedLog += "NC " + name + "\r\n" + Sum(name, DemoEntrySource(name));
+    expectedLog += Entry(name, DemoEntrySource(name));
   }
   EXPECT_TRUE(resourceSeen);
   std::string log = LogText();

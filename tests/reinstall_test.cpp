@@ -7,6 +7,7 @@
 #include "shell/install_state.h"
 #include "shell/product_names.h"
 #include "shell/setup_run.h"
+#include "system/install_log.h"
 #include "support/installation.h"
 #include "support/payload_module.h"
 #include "support/pipeline.h"
@@ -68,6 +69,7 @@ class ReinstallTest : public ::testing::Test {
 TEST_F(ReinstallTest, AFailedReinstallLeavesTheEarlierInstallationAsItWas) {
   ASSERT_EQ(Install(demo, target), 0);
   WriteText(target + "highscore.dat", "Punkte des Spielers");
+  SetFileAttributesA((target + "liesmich.txt").c_str(), FILE_ATTRIBUTE_READONLY);
   std::set<std::string> earlier = Machine(parent);
   // Failing at the end, its shortcuts and uninstall entry made over the earlier ones.
   EXPECT_EQ(InstallFailingAtTheLogClose(demo, target), FailureLogWrite);
@@ -78,6 +80,7 @@ TEST_F(ReinstallTest, AFailedReinstallLeavesTheEarlierInstallationAsItWas) {
   earlier = Machine(parent);
   EXPECT_EQ(Install(demo, target), FailureEntryCreate);
   EXPECT_EQ(Machine(parent), earlier);
+  EXPECT_TRUE(GetFileAttributesA((target + "liesmich.txt").c_str()) & FILE_ATTRIBUTE_READONLY) << "back as it was";
   RemoveDirectoryA((target + "resource\\boden.img").c_str());
 }
 
@@ -85,6 +88,9 @@ TEST_F(ReinstallTest, ASuccessfulReinstallKeepsNothingAsideAndNamesBothRuns) {
   ASSERT_EQ(Install(demo, target), 0);
   // The earlier installation had a file the new payload lacks.
   HMODULE smaller = LoadPayloadModule(Compress(PackArchive({{"frelby.exe", Bytes{1, 2}}, {"uninst.exe", Bytes{3}}})));
+  // Read-only files, one replaced (its aside dropped), one the new payload lacks.
+  SetFileAttributesA((target + "frelby.exe").c_str(), FILE_ATTRIBUTE_READONLY);
+  SetFileAttributesA((target + "lizenz.txt").c_str(), FILE_ATTRIBUTE_READONLY);
   std::set<std::string> earlier = Machine(parent);
   EXPECT_EQ(Install(smaller, target), 0);
   EXPECT_EQ(ReadBytes(target + "frelby.exe"), (Bytes{1, 2}));
@@ -113,6 +119,30 @@ TEST_F(ReinstallTest, ThePlayersChangesSurviveEveryReinstallAndOneUninstallRemov
     EXPECT_EQ(ReadText(target + "frelby.ini"), "[Ton aus]") << run;
     EXPECT_EQ(ReadText(target + "liesmich.txt"), "222") << run;
   }
+}
+
+TEST_F(ReinstallTest, AFailedReinstallKilledWhileItsMessageWaitsIsUndoneByTheNextRun) {
+  ASSERT_EQ(Install(demo, target), 0);
+  std::set<std::string> earlier = Machine(parent);
+  ResetInstallState();
+  InstallState.InstanceHandle = demo;
+  SetTarget(target);
+  RunTicks(1, 100);
+  InstallState.FailureCode = FailureEntryCreate;
+  CloseInstallLog(ProductName);  // as the run does before its message; then it is killed
+  EXPECT_EQ(Install(LoadPayloadModule(Bytes(100, 'x')), target), FailureLzOpen);
+  EXPECT_EQ(Machine(parent), earlier);
+}
+
+TEST_F(ReinstallTest, ALogThatARunStillGoingHoldsOpenIsLeftAlone) {
+  CreateDirectoryA(target.c_str(), nullptr);
+  WriteText(target + "frelby.exe", "half");
+  WriteText(target + "deinst.log", "ID 1 1\nNC frelby.exe\n");
+  HANDLE live = CreateFileA((target + "deinst.log").c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  std::set<std::string> before = Machine(parent);
+  EXPECT_EQ(Install(demo, target), FailureLogInUse);
+  EXPECT_EQ(Machine(parent), before);
+  CloseHandle(live);
 }
 
 TEST_F(ReinstallTest, EachOfTwoInstallationsOwnsWhatPointsAtItInEitherOrderOfRemoval) {

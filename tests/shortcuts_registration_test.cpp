@@ -195,12 +195,12 @@ TEST_F(SystemIntegrationTest, OldShellSendsSixProgramManagerCommandsAndRecordsTh
   InstallState.PlatformKind = 0;
   EXPECT_EQ(CreateShortcuts(), 1);
   std::vector<std::string> expected = {
-      "[DeleteGroup(\x1C" "Frelby\x1C)]",
-      "[CreateGroup(\x1C" "Frelby\x1C)]",
-      "[ShowGroup(\x1C" "Frelby\x1C,1)]",
-      "[AddItem(\x1C" + std::string("C:\\Programme\\Frelby\\") + "frelby.exe\x1C,\x1C" "Frelby\x1C)]",
-      "[ShowGroup(\x1C" "Frelby\x1C,1)]",
-      "[AddItem(\x1C" + std::string("C:\\Programme\\Frelby\\") + "uninst.exe\x1C,\x1C" "Frelby deinstallieren\x1C)]",
+      "[DeleteGroup(\"Frelby\")]",
+      "[CreateGroup(\"Frelby\")]",
+      "[ShowGroup(\"Frelby\",1)]",
+      "[AddItem(\"C:\\Programme\\Frelby\\frelby.exe\",\"Frelby\")]",
+      "[ShowGroup(\"Frelby\",1)]",
+      "[AddItem(\"C:\\Programme\\Frelby\\uninst.exe\",\"Frelby deinstallieren\")]",
   };
   EXPECT_EQ(progman.Commands, expected);
   EXPECT_EQ(progman.Conversations, 6);
@@ -224,7 +224,7 @@ TEST_F(SystemIntegrationTest, RollbackOfTheGroupAsksProgramManagerToDeleteIt) {
   std::vector<std::string> sent = progman.Commands;
   EXPECT_EQ(RollBackInstallation(), 1);
   ASSERT_EQ(progman.Commands.size(), sent.size() + 1);
-  EXPECT_EQ(progman.Commands.back(), "[DeleteGroup(\x1C" "Frelby\x1C)]");
+  EXPECT_EQ(progman.Commands.back(), "[DeleteGroup(\"Frelby\")]");
 }
 
 TEST_F(SystemIntegrationTest, RegistrationWritesExactlyTwoValuesAndTheRecord) {

@@ -7,6 +7,7 @@
 #include "shell/bounded_text.h"
 #include "shell/install_state.h"
 #include "shell/product_names.h"
+#include "shell/single_run.h"
 #include "system/rollback.h"
 #include "uninstall.h"
 
@@ -134,6 +135,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
     }
     return UnattendedRefused;
   }
+  // The helper copy inherits the mutex: the two are one run.
+  if (!ClaimTheOnlyRun()) return RefuseSecondRun(silent);
   if (silent) return RunUnattended();
   if (!OwnFolder(folder, sizeof folder)) return 1;
   // German buttons ("Ja", "Nein") whatever the system's language.

@@ -34,13 +34,13 @@ namespace {
 // uninstaller are there.
 int FinishedInstallationIn(const char* folder) {
   const char* files[] = {GameFile, UninstallerFile, LogFileName};
-  char path[PathCapacity], code[3] = "";
+  char path[PathCapacity], code[3] = "", previous[3] = "";
   for (const char* file : files)
     if (!FormatBounded(path, sizeof path, "%s%s", folder, file) || GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES)
       return 0;
   FILE* log = fopen(path, "rt");  // the last of them
   if (!log) return 0;
-  int finished = LastLogLineCode(log, code) && !strcmp(code, "PN");
+  int finished = LastLogLineCode(log, code, previous) && EndsFinishedRun(code, previous);
   fclose(log);
   return finished;
 }

@@ -17,15 +17,20 @@ programs_folder() {
 
 # Files with their sizes, and the registry, as text. Left out are what Wine itself
 # keeps there: HKLM\System (its display driver records each new X display) and its
-# own keys under HKCU\Software\Wine and HKCU\Volatile Environment.
+# own keys under HKCU\Software\Wine and HKCU\Volatile Environment, and the settings
+# key its explorer makes when it first opens a folder window (Program Manager's window
+# of a group, on the old shell).
 snapshot() {
   local key
   for key in HKLM HKCU; do
     local path=$key
     [ "$key" = HKLM ] && path='HKLM\Software'
-    wine reg export "$path" 'C:\windows\temp\snapshot.reg' /y >/dev/null 2>&1 || fail "cannot export $path"
+    # Right after a prefix is made an export fails now and then: once more, then fail.
+    wine reg export "$path" 'C:\windows\temp\snapshot.reg' /y >/dev/null 2>&1 ||
+      { sleep 1; wine reg export "$path" 'C:\windows\temp\snapshot.reg' /y >/dev/null 2>&1; } ||
+      fail "cannot export $path"
     iconv -f UTF-16 -t UTF-8 "$drive_c/windows/temp/snapshot.reg" |
-      awk '/^\[/ { skip = /^\[HKEY_CURRENT_USER\\(Software\\Wine|Volatile Environment)/ } !skip' > "$work/$1.$key.reg"
+      awk '/^\[/ { skip = /^\[HKEY_CURRENT_USER\\(Software\\Wine|Volatile Environment|Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Advanced)/ } !skip' > "$work/$1.$key.reg"
     rm -f "$drive_c/windows/temp/snapshot.reg"
   done
   (cd "$drive_c" && find . -printf '%p %s\n' | LC_ALL=C sort) > "$work/$1.files"
@@ -41,6 +46,53 @@ same_as_base() {
     fi
   done
   echo "$(basename "$0"): $1 leaves no trace"
+}
+
+# run EXPECTED PROGRAM ARGS...: runs a Win32 program unattended (at most 120 s: a message
+# box nobody answers would hang it) and checks its exit status, and that no window of its
+# own showed meanwhile: any window that was not there before counts, but for those of
+# Wine's shell (explorer.exe: the folder windows its Program Manager opens for a group).
+visible_windows() { xdotool search --onlyvisible --name '' 2>/dev/null | sort; }
+run() {
+  local expected=$1 status=0 before window class
+  shift
+  before=$(visible_windows)
+  timeout 120 wine "$@" >/dev/null 2>&1 &
+  local pid=$!
+  while kill -0 "$pid" 2>/dev/null; do
+    for window in $(comm -13 <(echo "$before") <(visible_windows)); do
+      # One gone again already (a group window closing) waited for nobody.
+      class=$(xprop -id "$window" WM_CLASS 2>/dev/null) || continue
+      case $class in *'"explorer.exe"'*) continue ;; esac
+      import -display "$DISPLAY" -window root "$shots/unexpected-window.png"
+      fail "$* shows a window '$(xdotool getwindowname "$window" 2>/dev/null)'"
+    done
+    sleep 0.1
+  done
+  wait "$pid" || status=$?
+  [ "$status" = "$expected" ] || fail "$*: exit status $status, expected $expected"
+  echo "$(basename "$0"): $* -> $status"
+}
+# installed_files_ok FOLDER: the 38 entries and a finished log ("PN Frelby" last).
+installed_files_ok() {
+  local folder=$1 name
+  [ "$(tail -n 1 "$folder/deinst.log" | tr -d '\r\n')" = "PN Frelby" ] || fail "the log in $folder does not end with PN Frelby"
+  for name in frelby.exe uninst.exe liesmich.txt resource/hilfe.txt resource/musik4.mus; do
+    [ -f "$folder/$name" ] || fail "$folder/$name is missing"
+  done
+  cmp -s "$folder/frelby.exe" "$(dirname "$setup")/demo/frelby.exe" || fail "frelby.exe differs from the build's"
+  [ "$(find "$folder" -type f | wc -l)" = 39 ] || fail "$folder does not hold 38 entries and the log"
+}
+
+# links_ok LINK-FOLDER TARGET-FOLDER: the game's and the uninstaller's shortcuts (or the
+# Program Manager group's two items), each naming its program in TARGET-FOLDER.
+links_ok() {
+  local name program
+  for name in "Frelby:frelby.exe" "Frelby deinstallieren:uninst.exe"; do
+    program="$2\\${name#*:}"
+    [ -f "$1/${name%%:*}.lnk" ] || fail "no item '${name%%:*}' in $1"
+    grep -aqF "$program" "$1/${name%%:*}.lnk" || fail "the item '${name%%:*}' does not name $program"
+  done
 }
 
 window_shown() { xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1; }
