@@ -45,7 +45,7 @@ int UndoRecord(const char* code, const char* argument, int* levelCount, int* lev
   } else if (!strcmp(code, "KR")) RestoreUninstallKey(argument);
   else if (!strcmp(code, "NC")) {
     // An entry that never got its name is still under its writing name.
-    if (!DeleteJoined("%s%s", target, argument) && GetLastError() == ERROR_FILE_NOT_FOUND) {
+    if (!DeleteJoined("%s%s", target, argument)) {
       char writing[PathCapacity];
       if (FormatBounded(writing, sizeof writing, "%s%s", argument, WritingSuffix)) DeleteJoined("%s%s", target, writing);
     }
