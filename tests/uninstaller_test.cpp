@@ -168,7 +168,8 @@ TEST(Uninstaller, EveryExitStatusOfTheUnattendedUninstaller) {
     if (row.Log) install.WriteLog("");
     if (row.Log && row.Log[0]) WriteText(install.Folder + "deinst.log", row.Log);
     if (row.UsersFile) WriteText(install.Folder + "spielstand.sav", "mine");
-    STARTUPINFOA startup = {sizeof startup};
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
     PROCESS_INFORMATION process;
     ASSERT_TRUE(CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
     DWORD status = 99;
