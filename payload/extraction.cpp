@@ -72,11 +72,7 @@ void LoadEarlierSums() {
   EarlierSums = (EarlierSum*)calloc(ExtractReader->EntryCount + 1, sizeof(EarlierSum));
   if (EarlierSums && IndexArchiveNames(ExtractReader, &index)) {
     while (fgets(line, sizeof line, file)) {
-      CutLogLine(line, code, argument);
-      if (!strcmp(code, "EA")) {
-        CopyBounded(line, sizeof line, argument);
-        CutLogLine(line, code, argument);
-      }
+      CutCarriedLogLine(line, code, argument);
       // "CS <eight hex digits> <entry name>"
       char* end = nullptr;
       unsigned long crc = strtoul(argument, &end, 16);

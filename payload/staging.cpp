@@ -103,11 +103,7 @@ void MergeEarlierLevels(const char* earlier, int* flags, int levels) {
   FILE* file = fopen(log, "rt");
   if (!file) return;
   while (fgets(line, sizeof line, file)) {
-    CutLogLine(line, code, argument);
-    if (!strcmp(code, "EA")) {
-      CopyBounded(line, sizeof line, argument);
-      CutLogLine(line, code, argument);
-    }
+    CutCarriedLogLine(line, code, argument);
     if (strcmp(code, "ID")) continue;
     int made[CreatedDirCapacity] = {}, stored = 0;
     DecodeLevelRecord(argument, made, CreatedDirCapacity, &stored);

@@ -51,6 +51,14 @@ unsigned char PlatformKindFor(DWORD majorVersion, DWORD platformId) {
   return PlatformProgramManager;
 }
 
+unsigned char CurrentPlatformKind() {
+  OSVERSIONINFOA version;
+  memset(&version, 0, sizeof version);
+  version.dwOSVersionInfoSize = sizeof version;
+  GetVersionExA(&version);
+  return PlatformKindFor(version.dwMajorVersion, version.dwPlatformId);
+}
+
 int FormDefaultTargetFolder(const char* programFilesDir) {
   size_t length = strlen(programFilesDir);
   const char* separator = (length > 0 && programFilesDir[length - 1] == '\\') ? "" : "\\";
@@ -64,11 +72,7 @@ int InitInstallState() {
   SetErrorMode(SEM_FAILCRITICALERRORS);
   InitCommonControls();
 
-  OSVERSIONINFOA version;
-  memset(&version, 0, sizeof version);
-  version.dwOSVersionInfoSize = sizeof version;
-  GetVersionExA(&version);
-  InstallState.PlatformKind = PlatformKindFor(version.dwMajorVersion, version.dwPlatformId);
+  InstallState.PlatformKind = CurrentPlatformKind();
 
   if (CoInitialize(nullptr) != S_OK) {
     InstallState.FailureCode = FailureComInit;

@@ -81,5 +81,7 @@ extern InstallStateRecord InstallState;
 int InitInstallState();
 // Platform kind for a Windows version (GetVersionExA's major version and platform id).
 unsigned char PlatformKindFor(DWORD majorVersion, DWORD platformId);
+// The platform kind of the Windows this program runs on.
+unsigned char CurrentPlatformKind();
 // Default TargetFolder from a "ProgramFilesDir" text; 0 when it would not fit.
 int FormDefaultTargetFolder(const char* programFilesDir);

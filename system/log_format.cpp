@@ -101,6 +101,15 @@ void CutLogLine(const char* line, char* code, char* argument) {
   argument[take] = 0;
 }
 
+int CutCarriedLogLine(const char* line, char* code, char* argument) {
+  CutLogLine(line, code, argument);
+  if (strcmp(code, "EA") != 0) return 0;
+  char carried[LogLineCapacity];
+  memcpy(carried, argument, strlen(argument) + 1);  // an argument is shorter than its line
+  CutLogLine(carried, code, argument);
+  return 1;
+}
+
 int LastLogLineCode(FILE* log, char* code, char* previous) {
   char line[LogLineCapacity], argument[LogLineCapacity], before[3] = "";
   code[0] = 0;

@@ -16,6 +16,9 @@ int ReadLogLine(FILE* log, int* pending, char* line);
 // Cuts a line: the code is its first two characters; the argument (500 bytes) follows
 // the code and its blank, without the line end.
 void CutLogLine(const char* line, char* code, char* argument);
+// Cuts a line as CutLogLine does, and a record carried over from an earlier installation
+// ("EA <its line>") into that line's code and argument; 1 when it was carried over.
+int CutCarriedLogLine(const char* line, char* code, char* argument);
 // The code of the last line of an open log (3 bytes), and of the line before it when
 // `previous` is given ("" when there is none); 0 when the log has no line.
 int LastLogLineCode(FILE* log, char* code, char* previous = nullptr);

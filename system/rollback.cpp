@@ -89,15 +89,9 @@ int UndoLogRecords(int earlierToo, int* levelCount, int* levelFlags) {
   LoadTrustedPlaces();
   do {
     if (!ReadPendingLogLine(line)) return 0;
-    CutLogLine(line, code, argument);
-    if (!strcmp(code, "EA")) {
-      // A record of the installation this run replaced: "EA <its own line>".
-      if (!earlierToo) continue;
-      char inner[LogLineCapacity];
-      CopyBounded(inner, sizeof inner, argument);
-      CutLogLine(inner, code, argument);
-      if (!strcmp(code, "EA")) continue;
-    }
+    // A record of the installation this run replaced ("EA <its own line>"), never one
+    // carried twice.
+    if (CutCarriedLogLine(line, code, argument) && (!earlierToo || !strcmp(code, "EA"))) continue;
     if (!RecordIsTrusted(code, argument)) continue;
     if (!UndoRecord(code, argument, levelCount, levelFlags)) return 0;
   } while (InstallState.PendingLogLines > 0);

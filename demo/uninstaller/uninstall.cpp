@@ -54,10 +54,7 @@ void GiveBackToEarlierInstallation(const char* earlier) {
       !FormatBounded(link, sizeof link, "%s\\%s\\%s.lnk", programs, ProgramFolderName, GameLinkName))
     return;
   if (UninstallEntryExists(UninstallKeyName) || GetFileAttributesA(link) != INVALID_FILE_ATTRIBUTES) return;
-  OSVERSIONINFOA version = {};
-  version.dwOSVersionInfoSize = sizeof version;
-  GetVersionExA(&version);
-  InstallState.PlatformKind = PlatformKindFor(version.dwMajorVersion, version.dwPlatformId);
+  InstallState.PlatformKind = CurrentPlatformKind();
   CopyBounded(own, sizeof own, InstallState.TargetFolder);
   CopyBounded(InstallState.TargetFolder, sizeof InstallState.TargetFolder, earlier);
   CreateShortcuts();
