@@ -11,6 +11,7 @@
 #include "shell/install_state.h"
 #include "shell/product_names.h"
 #include "system/install_log.h"
+#include "system/files_in_use.h"
 #include "system/kept_aside.h"
 #include "system/record_trust.h"
 
@@ -104,6 +105,19 @@ int ChangedSinceWritten() {
   return whole && crc != EarlierSums[EntryIndex].Crc;
 }
 
+// Before anything of the earlier installation is replaced: while a file the archive would
+// replace, or its copy kept aside, is in use, the user is asked to close what holds it.
+// 1 when none is held any more; 0 for "Abbrechen".
+int NoEntryHeld() {
+  char path[PathCapacity], held[PathCapacity];
+  for (unsigned i = 0; i < ExtractReader->EntryCount; ++i) {
+    if (!FormatBounded(path, sizeof path, "%s%s", InstallState.TargetFolder, ExtractReader->Directory[i].Name)) continue;
+    while (FileOrAsideIsHeld(path, held))
+      if (!AskToRetryHeldFile(held, SetupCaption, "Mit „Abbrechen“ wird die Installation abgebrochen.")) return 0;
+  }
+  return 1;
+}
+
 // Makes the folders of EntryName that are missing; entries of one folder follow each
 // other, so its levels are walked only when the folder changes.
 int EnsureEntryFolders() {
@@ -195,6 +209,9 @@ int BeginExtraction() {
   EnsuredFolder[0] = 0;
   EarlierSums = nullptr;
   LoadEarlierSums();
+  // Unattended, a file in use is kept aside all the same (a running program's file can
+  // be), and its copy goes at the next restart.
+  if (InstallState.LogKeptAside && !InstallState.Silent && !NoEntryHeld()) return FailExtraction(FailureFilesInUse);
   EntryIndex = 0;
   ArchivePosition = ArchiveHeaderSize + ArchiveEntrySize * reader->EntryCount;  // where the reader left the file
   DataTotal = InstallState.ExpandedSize - ArchiveHeaderSize - ArchiveEntrySize * reader->EntryCount;

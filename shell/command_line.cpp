@@ -8,6 +8,7 @@
 #include "shell/setup_run.h"
 #include "shell/step_schedule.h"
 #include "shell/wizard_pages.h"
+#include "system/restart_removal.h"
 
 namespace {
 
@@ -151,5 +152,6 @@ int RunWithOptions(HINSTANCE instance, const SetupOptions& options) {
   if (options.HasTarget ? !TakeTargetOption(options) : !CheckTargetDrive(InstallState.TargetFolder))
     return SetupRefused;
   RunScheduleUnattended();
-  return FinishUnattended() ? SetupSilentInstalled : SetupSilentFailed;
+  if (!FinishUnattended()) return SetupSilentFailed;
+  return RemovalsWaitingForRestart() ? (int)DoneRestartNeeded : (int)SetupSilentInstalled;
 }

@@ -16,6 +16,8 @@ enum SetupExitStatus {
                                // nothing was touched
   SetupSilentStartFailed = 3,  // /S: start-up failed (no payload, no Windows folder, ...):
                                // nothing was touched
+  // 4: another setup or uninstall runs (AnotherRunGoing); 5: /S installed, and copies of
+  // files that were in use go at the next restart (DoneRestartNeeded).
 };
 
 enum { OptionTextCapacity = 64 };

@@ -33,6 +33,7 @@ enum FailureCodeValue {
   FailureLogWrite = 19,  // a record of the install log, or its closing, did not reach the disk
   FailurePayloadDamaged = 20,
   FailureLogInUse = 21,  // the target folder's log is held open by a run still going
+  FailureFilesInUse = 22,  // "Abbrechen" when a file of the earlier installation was in use
 };
 
 enum WizardPageValue {

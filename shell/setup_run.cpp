@@ -7,6 +7,7 @@
 #include "shell/wizard_pages.h"
 #include "system/install_log.h"
 #include "system/kept_aside.h"
+#include "system/restart_removal.h"
 #include "system/rollback.h"
 
 namespace {
@@ -49,7 +50,12 @@ void FinishInstallation(HWND backdrop) {
     MessageBoxA(backdrop, "Die Installation wurde abgebrochen.", SetupCaption, MB_OK);
     RollBackInstallation();
   } else {
-    MessageBoxA(backdrop, "Die Installation wurde erfolgreich durchgeführt.", SetupCaption, MB_OK);
+    MessageBoxA(backdrop,
+                RemovalsWaitingForRestart()
+                    ? "Die Installation wurde erfolgreich durchgeführt.\n\nEinige Dateien der vorigen Installation "
+                      "werden noch verwendet. Sie werden beim nächsten Neustart von Windows entfernt."
+                    : "Die Installation wurde erfolgreich durchgeführt.",
+                SetupCaption, MB_OK);
   }
 }
 

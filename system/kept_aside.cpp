@@ -10,6 +10,7 @@
 #include "shell/install_state.h"
 #include "system/install_log.h"
 #include "system/record_trust.h"
+#include "system/restart_removal.h"
 #include "system/uninstall_registration.h"
 
 namespace {
@@ -33,19 +34,6 @@ FILE* CreateNewFile(const char* path, const char* mode, DWORD* error) {
     *error = ERROR_OPEN_FAILED;
   }
   return stream;
-}
-
-int DeleteNamedFile(const char* path) {
-  if (DeleteFileA(path)) return 1;
-  DWORD error = GetLastError(), attributes = GetFileAttributesA(path);
-  if (error == ERROR_ACCESS_DENIED && attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
-    DWORD writable = attributes & ~FILE_ATTRIBUTE_READONLY;
-    SetFileAttributesA(path, writable ? writable : FILE_ATTRIBUTE_NORMAL);
-    if (DeleteFileA(path)) return 1;
-    SetFileAttributesA(path, attributes);
-  }
-  SetLastError(error);
-  return 0;
 }
 
 int KeptAsidePath(char* aside, const char* path) {
@@ -82,7 +70,7 @@ void DropKeptAsides(const char* logPath) {
   while (fgets(line, sizeof line, log)) {
     CutLogLine(line, code, argument);
     if (!RecordIsTrusted(code, argument)) continue;
-    if (!strcmp(code, "KA") && KeptAsidePath(aside, argument)) DeleteNamedFile(aside);
+    if (!strcmp(code, "KA") && KeptAsidePath(aside, argument)) DeleteNowOrAtRestart(aside);
     if (!strcmp(code, "KR")) DropUninstallKeyAside(argument);
   }
   fclose(log);

@@ -11,17 +11,14 @@
 // Gives null and the system's error when it cannot.
 FILE* CreateNewFile(const char* path, const char* mode, DWORD* error);
 
-// Deletes a file that a log names, read-only or not; 1 when it is gone. A file that has
-// to stay (in use) keeps its attributes.
-int DeleteNamedFile(const char* path);
-
 // Makes room at path: moves an existing file aside. 1 when the name is free now, 0 when
 // the file had to stay (the aside name is taken, the move or its record failed). With
 // staleMayGo a file already under the aside name is deleted first.
 int KeepFileAside(const char* path, int staleMayGo);
 // Puts a file kept aside back, when its name is free again.
 int RestoreKeptAside(const char* path);
-// After a successful run: deletes what its log says was kept aside.
+// After a successful run: deletes what its log says was kept aside (a copy still in use
+// at the next restart).
 void DropKeptAsides(const char* logPath);
 // The aside name of path (500 bytes); 0 when it does not fit.
 int KeptAsidePath(char* aside, const char* path);

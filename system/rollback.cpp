@@ -10,6 +10,7 @@
 #include "system/install_log.h"
 #include "system/kept_aside.h"
 #include "system/record_trust.h"
+#include "system/restart_removal.h"
 #include "system/shortcuts.h"
 #include "system/uninstall_registration.h"
 
@@ -18,11 +19,12 @@ namespace {
 enum { MaxLevelCount = 150 };
 
 int PredecessorLogKept;  // the log being undone named an earlier log kept aside
+int DroppingAsides;      // the log being undone is a finished installation's
 char EarlierInstallation[FolderCapacity];  // the folder its PI record named, "" when none
 
 int DeleteJoined(const char* format, const char* folder, const char* name) {
   char path[PathCapacity];
-  return FormatBounded(path, sizeof path, format, folder, name) && DeleteNamedFile(path);
+  return FormatBounded(path, sizeof path, format, folder, name) && DeleteNowOrAtRestart(path);
 }
 
 // Merges one ID record into the levels seen so far; 0 when its count is out of range.
@@ -40,6 +42,7 @@ int UndoRecord(const char* code, const char* argument, int* levelCount, int* lev
   // The shortcuts and the entry belong to the newest installation: one that points at
   // another folder by now stays.
   const char* target = InstallState.TargetFolder;
+  char aside[PathCapacity];
   if (!strcmp(code, "RK")) {
     if (UninstallEntryBelongsTo(argument, target)) RemoveUninstallKey(argument);
   } else if (!strcmp(code, "KR")) RestoreUninstallKey(argument);
@@ -51,14 +54,15 @@ int UndoRecord(const char* code, const char* argument, int* levelCount, int* lev
     }
   }
   else if (!strcmp(code, "PG")) DeleteProgmanGroup(argument);
-  else if (!strcmp(code, "SD") || !strcmp(code, "CI")) RemoveDirectoryA(argument);
+  else if (!strcmp(code, "SD") || !strcmp(code, "CI")) RemoveFolderNowOrAtRestart(argument);
   else if (!strcmp(code, "CL")) {
-    if (ShellLinkBelongsTo(argument, target)) DeleteNamedFile(argument);
+    if (ShellLinkBelongsTo(argument, target)) DeleteNowOrAtRestart(argument);
   } else if (!strcmp(code, "PI")) CopyBounded(EarlierInstallation, sizeof EarlierInstallation, argument);
   else if (!strcmp(code, "KA")) {
     // The earlier log can only come back once the log being read is gone.
     if (!_stricmp(argument, InstallState.LogPath)) PredecessorLogKept = 1;
-    else RestoreKeptAside(argument);
+    else if (!DroppingAsides) RestoreKeptAside(argument);
+    else if (KeptAsidePath(aside, argument)) DeleteNowOrAtRestart(aside);  // it was in use when its run ended
   } else if (!strcmp(code, "ID")) return MergeLevelRecord(argument, levelCount, levelFlags);
   return 1;
 }
@@ -80,8 +84,10 @@ void RestorePredecessorLog() {
 
 }  // namespace
 
-int UndoLogRecords(int earlierToo, int* levelCount, int* levelFlags) {
+int UndoLogRecords(int scope, int* levelCount, int* levelFlags) {
   char line[LogLineCapacity], code[3], argument[LogLineCapacity];
+  int earlierToo = scope != UndoOwnRecords;
+  DroppingAsides = scope == UndoFinishedInstallation;
   *levelCount = 0;
   memset(levelFlags, 0, sizeof(int) * CreatedDirCapacity);
   PredecessorLogKept = 0;
@@ -126,7 +132,7 @@ void RemoveCreatedLevels(int levelCount, const int* levelFlags) {
     // Levels are created top down, so the deepest one that existed ends the removal:
     // nothing above it was made by this run.
     if (!levelFlags[levelCount - 1 - k]) return;
-    RemoveDirectoryA(level);
+    RemoveFolderNowOrAtRestart(level);
     if (CutToParent(level) < 3) return;
   }
 }
@@ -140,7 +146,7 @@ int RollBackInstallation() {
 
   if (!OpenLogForUndo()) return 0;
   int levelCount = 0, levelFlags[CreatedDirCapacity];
-  if (!UndoLogRecords(0, &levelCount, levelFlags)) return 0;
+  if (!UndoLogRecords(UndoOwnRecords, &levelCount, levelFlags)) return 0;
   CloseLogAfterUndo();
   DeleteFileA(InstallState.LogPath);
   RestorePredecessorLog();
@@ -172,7 +178,7 @@ int RecoverInterruptedRun() {
   if (log && hasLines) {
     if (!OpenLogForUndo()) return 0;
     int levelCount = 0, levelFlags[CreatedDirCapacity];
-    int reachedFirst = UndoLogRecords(0, &levelCount, levelFlags);
+    int reachedFirst = UndoLogRecords(UndoOwnRecords, &levelCount, levelFlags);
     CloseLogAfterUndo();
     if (!reachedFirst) return 0;  // a log it cannot read through stays as it is
     DeleteFileA(InstallState.LogPath);

@@ -8,6 +8,7 @@
 #include "shell/install_state.h"
 #include "shell/product_names.h"
 #include "shell/single_run.h"
+#include "system/restart_removal.h"
 #include "system/rollback.h"
 #include "uninstall.h"
 
@@ -19,6 +20,8 @@ enum UnattendedStatus {
   UnattendedFolderKept = 1,   // done; the install folder stays: it holds files of the user's
   UnattendedFailed = 2,       // no readable or a damaged "deinst.log", or the copy did not start
   UnattendedRefused = 3,      // an unknown option: nothing was touched
+  // 4: another setup or uninstall runs (AnotherRunGoing); 5: done, and files that were in
+  // use go at the next restart (DoneRestartNeeded).
 };
 
 // The folder of this program, with its final backslash.
@@ -43,6 +46,10 @@ void ShowOutcome(int outcome, const char* folder) {
                          "und wurde deshalb nicht gelöscht.", folder))
         message = "Frelby wurde von Ihrem Computer entfernt. Der Programmordner enthält noch weitere Dateien.";
       break;
+    case UninstallAtRestart:
+      message = "Frelby wurde von Ihrem Computer entfernt. Einige Dateien werden noch verwendet. Sie werden beim "
+                "nächsten Neustart von Windows entfernt.";
+      break;
     case UninstallNoLog:
       message = "Die Datei \"deinst.log\" wurde nicht gefunden. Frelby kann nicht entfernt werden.";
       icon = MB_ICONSTOP;
@@ -59,13 +66,14 @@ void ShowOutcome(int outcome, const char* folder) {
 // and waits for the report, reports, and once the original has ended removes its file
 // and the folders that held it.
 int RunUnattendedHelper(const HelperArguments& arguments) {
+  DeleteLaterByCaller(arguments.OriginalFile);
   int outcome = UninstallFrom(arguments.InstallFolder);
-  int done = outcome == UninstallComplete || outcome == UninstallFolderKept;
+  int done = outcome == UninstallComplete || outcome == UninstallFolderKept || outcome == UninstallAtRestart;
   const char* name = strrchr(arguments.OriginalFile, '\\') + 1;
   int originalLeft = done && GetFileAttributesA(arguments.OriginalFile) != INVALID_FILE_ATTRIBUTES;
   int status = !done ? UnattendedFailed
-               : outcome == UninstallComplete ? UnattendedComplete
                : FolderHoldsOthers(arguments.InstallFolder, originalLeft ? name : "") ? UnattendedFolderKept
+               : RemovalsWaitingForRestart()                                         ? (int)DoneRestartNeeded
                                                                                      : UnattendedComplete;
   char byte = (char)status;
   DWORD written = 0;
@@ -86,7 +94,8 @@ int RunUnattended() {
   DWORD read = 0;
   int reported = ReadFile(report, &byte, 1, &read, nullptr) && read == 1;
   CloseHandle(report);
-  if (!reported || byte < UnattendedComplete || byte > UnattendedFailed) return UnattendedFailed;
+  if (!reported || byte < UnattendedComplete || (byte > UnattendedFailed && byte != DoneRestartNeeded))
+    return UnattendedFailed;
   return byte;
 }
 
@@ -102,9 +111,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
     // The original's file can only go once it has ended.
     WaitForSingleObject(helper.Original, 30000);
     CloseHandle(helper.Original);
+    if (!NoFileOfLogHeld(helper.InstallFolder)) return 1;
     int outcome = UninstallFrom(helper.InstallFolder);
     ShowOutcome(outcome, helper.InstallFolder);
-    return outcome == UninstallComplete || outcome == UninstallFolderKept ? 0 : 1;
+    return outcome == UninstallComplete || outcome == UninstallFolderKept || outcome == UninstallAtRestart ? 0 : 1;
   }
   // Options: "/S" only (any letter case); anything else is refused before anything
   // is touched, with a message unless /S is among them.

@@ -8,6 +8,8 @@
 #include "shell/install_state.h"
 #include "shell/product_names.h"
 #include "system/install_log.h"
+#include "system/files_in_use.h"
+#include "system/restart_removal.h"
 #include "system/rollback.h"
 #include "system/kept_aside.h"
 #include "system/programs_folder.h"
@@ -15,14 +17,15 @@
 #include "system/uninstall_registration.h"
 
 int FolderHoldsOthers(const char* folder, const char* except) {
-  char pattern[PathCapacity];
+  char pattern[PathCapacity], path[PathCapacity];
   if (!FormatBounded(pattern, sizeof pattern, "%s*", folder)) return 1;
   WIN32_FIND_DATAA found;
   HANDLE search = FindFirstFileA(pattern, &found);
   if (search == INVALID_HANDLE_VALUE) return 0;
   int holds = 0;
   do {
-    if (strcmp(found.cFileName, ".") && strcmp(found.cFileName, "..") && _stricmp(found.cFileName, except)) holds = 1;
+    if (strcmp(found.cFileName, ".") && strcmp(found.cFileName, "..") && _stricmp(found.cFileName, except))
+      holds = !FormatBounded(path, sizeof path, "%s%s", folder, found.cFileName) || !WaitsForRestart(path);
   } while (!holds && FindNextFileA(search, &found));
   FindClose(search);
   return holds;
@@ -30,19 +33,25 @@ int FolderHoldsOthers(const char* folder, const char* except) {
 
 namespace {
 
-// 1 when folder holds a finished installation: its log ends with PN, and its game and
-// uninstaller are there.
-int FinishedInstallationIn(const char* folder) {
-  const char* files[] = {GameFile, UninstallerFile, LogFileName};
-  char path[PathCapacity], code[3] = "", previous[3] = "";
-  for (const char* file : files)
-    if (!FormatBounded(path, sizeof path, "%s%s", folder, file) || GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES)
-      return 0;
-  FILE* log = fopen(path, "rt");  // the last of them
+// 1 when the log at path ends a finished run (PN, and no FA before it).
+int LogEndsFinishedRun(const char* path) {
+  char code[3] = "", previous[3] = "";
+  FILE* log = fopen(path, "rt");
   if (!log) return 0;
   int finished = LastLogLineCode(log, code, previous) && EndsFinishedRun(code, previous);
   fclose(log);
   return finished;
+}
+
+// 1 when folder holds a finished installation: its log ends with PN, and its game and
+// uninstaller are there.
+int FinishedInstallationIn(const char* folder) {
+  const char* files[] = {GameFile, UninstallerFile, LogFileName};
+  char path[PathCapacity];
+  for (const char* file : files)
+    if (!FormatBounded(path, sizeof path, "%s%s", folder, file) || GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES)
+      return 0;
+  return LogEndsFinishedRun(path);  // the last of them
 }
 
 // The installation removed here had taken the shortcuts and the uninstall entry over from
@@ -88,12 +97,13 @@ int UninstallFrom(const char* installFolder) {
   // A run that was killed while it replaced an earlier installation kept that one's log
   // aside: once its own log is undone, the earlier one is undone as well.
   for (int round = 0; round < 4; ++round) {
+    int finished = LogEndsFinishedRun(InstallState.LogPath);
     if (!OpenLogForUndo()) {
       if (round == 0) return EndUninstall(com, UninstallNoLog);
       break;
     }
     int count = 0, flags[CreatedDirCapacity];
-    int reachedFirst = UndoLogRecords(1, &count, flags);
+    int reachedFirst = UndoLogRecords(finished ? UndoFinishedInstallation : UndoCarriedToo, &count, flags);
     CloseLogAfterUndo();
     if (!reachedFirst) return EndUninstall(com, UninstallStopped);
     if (!earlier[0]) CopyBounded(earlier, sizeof earlier, EarlierInstallationOfUndoneLog());
@@ -104,5 +114,16 @@ int UninstallFrom(const char* installFolder) {
   }
   RemoveCreatedLevels(InstallState.CreatedDirCount, InstallState.CreatedDirFlags);
   GiveBackToEarlierInstallation(earlier);
-  return EndUninstall(com, FolderHoldsOthers(InstallState.TargetFolder, "") ? UninstallFolderKept : UninstallComplete);
+  return EndUninstall(com, FolderHoldsOthers(InstallState.TargetFolder, "") ? UninstallFolderKept
+                           : RemovalsWaitingForRestart()                      ? UninstallAtRestart
+                                                                              : UninstallComplete);
+}
+
+int NoFileOfLogHeld(const char* installFolder) {
+  char held[PathCapacity];
+  if (!SetInstallFolder(installFolder)) return 1;
+  while (FindHeldFileOfLog(held))
+    if (!AskToRetryHeldFile(held, UninstallerCaption, "Mit „Abbrechen“ wird die Deinstallation beendet. Es wird nichts entfernt."))
+      return 0;
+  return 1;
 }

@@ -48,7 +48,7 @@ WindowKind KindOf(HWND window) {
   if (GetDlgItem(window, IDC_TARGET_EDIT)) return WindowKind::TargetFolder;
   if (GetDlgItem(window, IDC_CONFIRM_TEXT)) return WindowKind::Confirmation;
   if (GetDlgItem(window, IDC_PROGRESS_BAR)) return WindowKind::Progress;
-  if (GetDlgItem(window, 0xFFFF) && GetDlgItem(window, IDOK)) return WindowKind::MessageBox;
+  if (GetDlgItem(window, 0xFFFF) && (GetDlgItem(window, IDOK) || GetDlgItem(window, IDCANCEL))) return WindowKind::MessageBox;
   return WindowKind::FolderBrowser;
 }
 
@@ -165,7 +165,7 @@ DriverHandler ScriptedUser(const WizardScript& script) {
       case WindowKind::Welcome: button = script.Welcome; break;
       case WindowKind::TargetFolder: button = script.TargetFolder; break;
       case WindowKind::Confirmation: button = script.Confirmation; break;
-      case WindowKind::MessageBox: button = IDOK; break;
+      case WindowKind::MessageBox: button = GetDlgItem(window, IDOK) ? IDOK : IDCANCEL; break;
       default: break;
     }
     if (button) PressButton(window, button);

@@ -40,7 +40,8 @@ bool ControlEnabled(HWND window, int id);
 void TypeText(HWND window, int id, const std::string& text);
 
 // A handler that walks the wizard: on each kind, presses the button the script names
-// (0: leave the window alone); message boxes are confirmed with OK.
+// (0: leave the window alone); message boxes are confirmed with OK, or closed with
+// Cancel when they have no OK.
 struct WizardScript {
   int Welcome = IDOK;
   int TargetFolder = IDOK;

@@ -1,0 +1,59 @@
+#include "system/files_in_use.h"
+
+#include <windows.h>
+#include <stdio.h>
+#include <string.h>
+
+#include "shell/bounded_text.h"
+#include "shell/install_state.h"
+#include "system/kept_aside.h"
+#include "system/log_format.h"
+#include "system/record_trust.h"
+
+int FileIsHeld(const char* path) {
+  // A running program's file and a file opened by another program refuse to be shared
+  // for writing; a missing, read-only or folder name gives another error.
+  HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file != INVALID_HANDLE_VALUE) {
+    CloseHandle(file);
+    return 0;
+  }
+  DWORD error = GetLastError();
+  return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+}
+
+int FileOrAsideIsHeld(const char* path, char* held) {
+  char aside[PathCapacity];
+  const char* found = FileIsHeld(path) ? path : KeptAsidePath(aside, path) && FileIsHeld(aside) ? aside : nullptr;
+  return found && CopyBounded(held, PathCapacity, found);
+}
+
+int FindHeldFileOfLog(char* held) {
+  FILE* log = fopen(InstallState.LogPath, "rt");
+  if (!log) return 0;
+  LoadTrustedPlaces();
+  char line[LogLineCapacity], code[3], argument[LogLineCapacity], path[PathCapacity];
+  int found = 0;
+  while (!found && fgets(line, sizeof line, log)) {
+    CutCarriedLogLine(line, code, argument);
+    if (!RecordIsTrusted(code, argument)) continue;
+    if (!strcmp(code, "NC"))
+      found = FormatBounded(path, sizeof path, "%s%s", InstallState.TargetFolder, argument) && FileIsHeld(path) &&
+              CopyBounded(held, PathCapacity, path);
+    else if (!strcmp(code, "KA"))
+      found = KeptAsidePath(path, argument) && FileIsHeld(path) && CopyBounded(held, PathCapacity, path);
+  }
+  fclose(log);
+  return found;
+}
+
+int AskToRetryHeldFile(const char* held, const char* caption, const char* cancelText) {
+  char text[PathCapacity + 400];
+  if (!FormatBounded(text, sizeof text,
+                     "Die Datei\n\n%s\n\nwird gerade von einem anderen Programm verwendet, vielleicht von Frelby "
+                     "selbst. Bitte beenden Sie dieses Programm und klicken Sie dann auf „Wiederholen“.\n\n%s",
+                     held, cancelText))
+    CopyBounded(text, sizeof text, "Eine Datei von Frelby wird gerade von einem anderen Programm verwendet.");
+  return MessageBoxExA(nullptr, text, caption, MB_RETRYCANCEL | MB_ICONWARNING,
+                       MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN)) == IDRETRY;
+}
