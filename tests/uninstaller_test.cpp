@@ -68,7 +68,9 @@ struct FakeInstall {
 
 TEST(Uninstaller, RemovesEverythingTheLogRecordsAndTheCreatedFolder) {
   FakeInstall install("uninstall-all");
-  install.WriteLog("");
+  // A copy its run kept aside that could not go then (it was in use) goes now.
+  WriteText(install.Folder + "frelby.ini~alt", "earlier");
+  install.WriteLog("KA " + install.Folder + "frelby.ini\n");
   EXPECT_EQ(UninstallFrom(install.Folder.c_str()), UninstallComplete);
   EXPECT_FALSE(FolderExists(install.Folder));
   EXPECT_FALSE(FolderExists(install.Group));
