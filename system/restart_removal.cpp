@@ -88,22 +88,6 @@ int RemoveAtRestart(const char* path, int isFolder) {
   return left ? 1 : 0;
 }
 
-// 1 when everything in folder waits for the restart.
-int HoldsOnlyWaiting(const char* folder) {
-  char pattern[PathCapacity], path[PathCapacity];
-  if (!FormatBounded(pattern, sizeof pattern, "%s\\*", folder)) return 0;
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA(pattern, &found);
-  if (search == INVALID_HANDLE_VALUE) return 0;
-  int only = 1;
-  do {
-    if (strcmp(found.cFileName, ".") && strcmp(found.cFileName, ".."))
-      only = FormatBounded(path, sizeof path, "%s\\%s", folder, found.cFileName) && WaitsForRestart(path);
-  } while (only && FindNextFileA(search, &found));
-  FindClose(search);
-  return only;
-}
-
 }  // namespace
 
 int DeleteNamedFile(const char* path) {
@@ -129,12 +113,29 @@ int DeleteNowOrAtRestart(const char* path) {
 }
 
 int RemoveFolderNowOrAtRestart(const char* folder) {
+  char within[PathCapacity];
   if (RemoveDirectoryA(folder)) return 1;
   DWORD attributes = GetFileAttributesA(folder);
   if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY) ||
-      (attributes & FILE_ATTRIBUTE_REPARSE_POINT) || !HoldsOnlyWaiting(folder))
+      (attributes & FILE_ATTRIBUTE_REPARSE_POINT) || !FormatBounded(within, sizeof within, "%s\\", folder) ||
+      FolderHoldsOthers(within, ""))
     return 0;
   return RemoveAtRestart(folder, 1);
+}
+
+int FolderHoldsOthers(const char* folder, const char* except) {
+  char pattern[PathCapacity], path[PathCapacity];
+  if (!FormatBounded(pattern, sizeof pattern, "%s*", folder)) return 1;
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA(pattern, &found);
+  if (search == INVALID_HANDLE_VALUE) return 0;
+  int holds = 0;
+  do {
+    if (strcmp(found.cFileName, ".") && strcmp(found.cFileName, "..") && _stricmp(found.cFileName, except))
+      holds = !FormatBounded(path, sizeof path, "%s%s", folder, found.cFileName) || !WaitsForRestart(path);
+  } while (!holds && FindNextFileA(search, &found));
+  FindClose(search);
+  return holds;
 }
 
 void DeleteLaterByCaller(const char* path) { CopyBounded(DeletedLaterByCaller, sizeof DeletedLaterByCaller, path); }

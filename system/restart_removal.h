@@ -21,6 +21,9 @@ int RemoveFolderNowOrAtRestart(const char* folder);
 // The file of a program still running that the caller deletes itself once it has ended
 // (the uninstaller's own): it is never left for the restart.
 void DeleteLaterByCaller(const char* path);
+// 1 when the folder (with its final backslash) holds anything but the file `except` and
+// what this process left for the restart.
+int FolderHoldsOthers(const char* folder, const char* except);
 // 1 when this process left path (any letter case) for the restart.
 int WaitsForRestart(const char* path);
 // How many paths this process left for the restart.

@@ -16,21 +16,6 @@
 #include "system/shortcuts.h"
 #include "system/uninstall_registration.h"
 
-int FolderHoldsOthers(const char* folder, const char* except) {
-  char pattern[PathCapacity], path[PathCapacity];
-  if (!FormatBounded(pattern, sizeof pattern, "%s*", folder)) return 1;
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA(pattern, &found);
-  if (search == INVALID_HANDLE_VALUE) return 0;
-  int holds = 0;
-  do {
-    if (strcmp(found.cFileName, ".") && strcmp(found.cFileName, "..") && _stricmp(found.cFileName, except))
-      holds = !FormatBounded(path, sizeof path, "%s%s", folder, found.cFileName) || !WaitsForRestart(path);
-  } while (!holds && FindNextFileA(search, &found));
-  FindClose(search);
-  return holds;
-}
-
 namespace {
 
 // 1 when the log at path ends a finished run (PN, and no FA before it).

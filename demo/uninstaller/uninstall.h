@@ -22,6 +22,3 @@ int UninstallFrom(const char* installFolder);
 // Asks while a file the log of installFolder names is in use; 0 when the user chose
 // "Abbrechen".
 int NoFileOfLogHeld(const char* installFolder);
-// 1 when the folder (with its final backslash) holds anything but the file `except` and
-// what waits for the next restart.
-int FolderHoldsOthers(const char* folder, const char* except);
