@@ -1,14 +1,11 @@
-// hold_file FILE: opens FILE for reading and writing and shares it with nobody, as a
-// program that locks its data file does; prints "held" and keeps it until ended.
+// hold_file FILE: holds FILE open for reading and writing, shared with nobody (as a
+// program that locks its data file does), prints "held" and waits until it is ended.
 #include <windows.h>
 #include <stdio.h>
 
 int main(int argc, char** argv) {
-  if (argc != 2) return 2;
-  HANDLE file = CreateFileA(argv[1], GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return 1;
-  puts("held");
-  fflush(stdout);
+  HANDLE file = argc != 2 ? INVALID_HANDLE_VALUE
+                          : CreateFileA(argv[1], GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE || puts("held") < 0 || fflush(stdout)) return 1;
   Sleep(INFINITE);
-  return 0;
 }
