@@ -4,6 +4,7 @@
 
 const char KeptAsideSuffix[] = "~alt";
 const char WritingSuffix[] = "~neu";
+const char LeavingSuffix[] = "~weg";
 
 namespace {
 

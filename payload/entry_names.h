@@ -8,6 +8,8 @@
 extern const char KeptAsideSuffix[];
 // Suffix of an entry's file while it is written; it takes its own name once whole.
 extern const char WritingSuffix[];
+// Suffix a file in use takes while it waits to be removed at the next restart.
+extern const char LeavingSuffix[];
 
 // 1 when `length` bytes at `component` are one storable path component: not empty, not
 // "." or "..", no control or reserved character, no final dot or blank, no device name.

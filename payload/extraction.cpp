@@ -209,8 +209,8 @@ int BeginExtraction() {
   EnsuredFolder[0] = 0;
   EarlierSums = nullptr;
   LoadEarlierSums();
-  // Unattended, a file in use is kept aside all the same (a running program's file can
-  // be), and its copy goes at the next restart.
+  // Unattended, a file in use is kept aside all the same where it can be (a running
+  // program's file on the NT family), and its copy goes at the next restart.
   if (InstallState.LogKeptAside && !InstallState.Silent && !NoEntryHeld()) return FailExtraction(FailureFilesInUse);
   EntryIndex = 0;
   ArchivePosition = ArchiveHeaderSize + ArchiveEntrySize * reader->EntryCount;  // where the reader left the file

@@ -117,7 +117,7 @@ int ArchiveNameIsSafe(const char* name) {
   static const char* const setupFiles[] = {LogFileName, "temp.un_", "temp.uni"};
   for (const char* own : setupFiles)
     if (NamesEqualFolded(name, own)) return 0;
-  static const char* const suffixes[] = {KeptAsideSuffix, WritingSuffix};
+  static const char* const suffixes[] = {KeptAsideSuffix, WritingSuffix, LeavingSuffix};
   for (const char* suffix : suffixes) {
     size_t suffixLength = strlen(suffix);
     if (length >= suffixLength && NamesEqualFolded(name + length - suffixLength, suffix)) return 0;

@@ -12,14 +12,16 @@
 
 int FileIsHeld(const char* path) {
   // A running program's file and a file opened by another program refuse to be shared
-  // for writing; a missing, read-only or folder name gives another error.
-  HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file != INVALID_HANDLE_VALUE) {
-    CloseHandle(file);
-    return 0;
+  // for writing (a read-only one: for reading); a missing or folder name gives another error.
+  const DWORD accesses[] = {GENERIC_WRITE, GENERIC_READ};
+  for (DWORD access : accesses) {
+    HANDLE file = CreateFileA(path, access, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD error = GetLastError();
+    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+    if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) return 1;
+    if (file != INVALID_HANDLE_VALUE || error != ERROR_ACCESS_DENIED) return 0;
   }
-  DWORD error = GetLastError();
-  return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+  return 0;
 }
 
 int FileOrAsideIsHeld(const char* path, char* held) {

@@ -49,10 +49,8 @@ int KeepFileAside(const char* path, int staleMayGo) {
   char aside[PathCapacity];
   if (!KeptAsidePath(aside, path)) return 0;
   // An aside name already taken is never overwritten, unless what holds it is only an
-  // older copy of what this run writes anew (a shortcut). A copy an earlier run kept
-  // aside and that waits for the restart (it is in use) is kept aside in turn.
-  if (Exists(aside) && (!staleMayGo || !DeleteNamedFile(aside)) && !(WaitsForRestart(aside) && KeepFileAside(aside, 0)))
-    return 0;
+  // older copy of what this run writes anew (a shortcut).
+  if (Exists(aside) && (!staleMayGo || !DeleteNamedFile(aside))) return 0;
   if (!AppendLogRecord("KA", path)) return 0;
   return MoveFileA(path, aside) ? 1 : 0;
 }

@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include "shell/bounded_text.h"
+#include "payload/entry_names.h"
 #include "shell/install_state.h"
 
 namespace {
@@ -38,6 +39,7 @@ int LeaveInWininit(const char* path) {
       !FormatBounded(file + folder, sizeof file - folder, file[folder - 1] == '\\' ? "%s" : "\\%s", "wininit.ini") ||
       !FormatBounded(line, sizeof line, "NUL=%s\r\n", shortPath))
     return 0;
+  CharToOemA(line, line);  // read before Windows runs: in the OEM code page
   DWORD size = 0;
   if (!ReadWininit(file, &size)) return 0;
   // Where the line goes: before the section after [rename], or at the end.
@@ -74,10 +76,16 @@ int LeaveInWininit(const char* path) {
   return CloseHandle(handle) && whole;
 }
 
-// Leaves path for the next restart; 1 when Windows will remove it then.
+// Leaves path for the next restart; 1 when Windows will remove it then. A file that can
+// still be renamed (a running program's, on the NT family) waits as "<name>~weg": its
+// own name is free for an installation before the restart, which removes a name.
 int RemoveAtRestart(const char* path, int isFolder) {
+  char leaving[PathCapacity];
+  const char* original = path;
+  if (!isFolder && FormatBounded(leaving, sizeof leaving, "%s%s", path, LeavingSuffix) && MoveFileA(path, leaving))
+    path = leaving;
   if (WaitsForRestart(path)) return 1;
-  if (WaitingCount >= WaitingCapacity || strlen(path) >= PathCapacity) return 0;
+  if (WaitingCount >= WaitingCapacity) return 0;
   OSVERSIONINFOA version = {};
   version.dwOSVersionInfoSize = sizeof version;
   if (!GetVersionExA(&version)) return 0;
@@ -85,6 +93,7 @@ int RemoveAtRestart(const char* path, int isFolder) {
              : version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS && !isFolder ? LeaveInWininit(path)
                                                                                : 0;
   if (left) CopyBounded(Waiting[WaitingCount++], PathCapacity, path);
+  else if (path == leaving) MoveFileA(leaving, original);  // nothing stays under a name no log knows
   return left ? 1 : 0;
 }
 
@@ -109,29 +118,38 @@ int DeleteNowOrAtRestart(const char* path) {
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) ||
       !_stricmp(path, DeletedLaterByCaller))
     return 0;
+  // Windows does not remove a read-only file at the restart either.
+  if (attributes & FILE_ATTRIBUTE_READONLY)
+    SetFileAttributesA(path, attributes & ~FILE_ATTRIBUTE_READONLY ? attributes & ~FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL);
   return RemoveAtRestart(path, 0);
 }
 
 int RemoveFolderNowOrAtRestart(const char* folder) {
   char within[PathCapacity];
+  int any = 0;
   if (RemoveDirectoryA(folder)) return 1;
   DWORD attributes = GetFileAttributesA(folder);
   if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY) ||
       (attributes & FILE_ATTRIBUTE_REPARSE_POINT) || !FormatBounded(within, sizeof within, "%s\\", folder) ||
-      FolderHoldsOthers(within, ""))
+      FolderHoldsOthers(within, "", &any))
     return 0;
   return RemoveAtRestart(folder, 1);
 }
 
-int FolderHoldsOthers(const char* folder, const char* except) {
+int FolderHoldsOthers(const char* folder, const char* except, int* any) {
   char pattern[PathCapacity], path[PathCapacity];
+  *any = 0;
   if (!FormatBounded(pattern, sizeof pattern, "%s*", folder)) return 1;
   WIN32_FIND_DATAA found;
   HANDLE search = FindFirstFileA(pattern, &found);
   if (search == INVALID_HANDLE_VALUE) return 0;
   int holds = 0;
   do {
-    if (strcmp(found.cFileName, ".") && strcmp(found.cFileName, "..") && _stricmp(found.cFileName, except))
+    // What waits as "<name>~weg" was left for the restart by an earlier run.
+    size_t length = strlen(found.cFileName), suffix = strlen(LeavingSuffix);
+    if (!strcmp(found.cFileName, ".") || !strcmp(found.cFileName, "..") || !_stricmp(found.cFileName, except)) continue;
+    *any = 1;
+    if (length <= suffix || _stricmp(found.cFileName + length - suffix, LeavingSuffix))
       holds = !FormatBounded(path, sizeof path, "%s%s", folder, found.cFileName) || !WaitsForRestart(path);
   } while (!holds && FindNextFileA(search, &found));
   FindClose(search);

@@ -22,8 +22,9 @@ int RemoveFolderNowOrAtRestart(const char* folder);
 // (the uninstaller's own): it is never left for the restart.
 void DeleteLaterByCaller(const char* path);
 // 1 when the folder (with its final backslash) holds anything but the file `except` and
-// what this process left for the restart.
-int FolderHoldsOthers(const char* folder, const char* except);
+// what waits for the restart (left by this process, or waiting as "<name>~weg"); *any
+// is set to 1 when it holds anything but `except` (what waits included).
+int FolderHoldsOthers(const char* folder, const char* except, int* any);
 // 1 when this process left path (any letter case) for the restart.
 int WaitsForRestart(const char* path);
 // How many paths this process left for the restart.

@@ -137,7 +137,7 @@ TEST(ArchiveNames, OnlyNamesInsideTheTargetFolderAreSafe) {
                              "x..", "a.", "a ", "res.\\x", "res \\x", "nul", "NUL.txt", "Con", "con .txt", "aux\\x",
                              "resource\\prn.dat", "COM1", "lpt9.log", "com\xB9", "LPT\xB3.x", "conin$", "CONOUT$",
                              // The installer's own files, and the names it keeps files aside under.
-                             "deinst.log", "DEINST.LOG", "temp.un_", "Temp.Uni", "x~alt", "sub\\y~ALT"})
+                             "deinst.log", "DEINST.LOG", "temp.un_", "Temp.Uni", "x~alt", "sub\\y~ALT", "z~weg"})
     EXPECT_FALSE(ArchiveNameIsSafe(unsafe)) << unsafe;
   EXPECT_FALSE(ArchiveNameIsSafe(std::string(128, 'x').c_str()));
   EXPECT_TRUE(ArchiveNameIsSafe(std::string(127, 'x').c_str()));

@@ -99,9 +99,10 @@ int UninstallFrom(const char* installFolder) {
   }
   RemoveCreatedLevels(InstallState.CreatedDirCount, InstallState.CreatedDirFlags);
   GiveBackToEarlierInstallation(earlier);
-  return EndUninstall(com, FolderHoldsOthers(InstallState.TargetFolder, "") ? UninstallFolderKept
-                           : RemovalsWaitingForRestart()                      ? UninstallAtRestart
-                                                                              : UninstallComplete);
+  int left = 0;  // the folder is still there: it holds only what waits for the restart
+  return EndUninstall(com, FolderHoldsOthers(InstallState.TargetFolder, "", &left) ? UninstallFolderKept
+                           : RemovalsWaitingForRestart() || left                     ? UninstallAtRestart
+                                                                                     : UninstallComplete);
 }
 
 int NoFileOfLogHeld(const char* installFolder) {
