@@ -81,8 +81,8 @@ TEST_F(ReinstallTest, AFailedReinstallLeavesTheEarlierInstallationAsItWas) {
   EXPECT_EQ(Install(demo, target), FailureEntryCreate);
   EXPECT_EQ(Machine(parent), earlier);
   EXPECT_TRUE(GetFileAttributesA((target + "liesmich.txt").c_str()) & FILE_ATTRIBUTE_READONLY) << "back as it was";
-  // A file of it in use: the box that names it is not answered with "Wiederholen".
-  HANDLE held = CreateFileA((target + "level07.lvl").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  // A file of it in use (read-only too): the box that names it is not answered with "Wiederholen".
+  HANDLE held = CreateFileA((target + "liesmich.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   EXPECT_EQ(Install(demo, target), FailureFilesInUse);
   CloseHandle(held);
   EXPECT_EQ(Machine(parent), earlier);
