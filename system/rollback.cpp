@@ -84,10 +84,10 @@ void RestorePredecessorLog() {
 
 }  // namespace
 
-int UndoLogRecords(int scope, int* levelCount, int* levelFlags) {
-  char line[LogLineCapacity], code[3], argument[LogLineCapacity];
-  int earlierToo = scope != UndoOwnRecords;
-  DroppingAsides = scope == UndoFinishedInstallation;
+int UndoLogRecords(int earlierToo, int* levelCount, int* levelFlags) {
+  char line[LogLineCapacity], code[3], argument[LogLineCapacity], last[3] = "";
+  int read = 0;
+  DroppingAsides = 0;
   *levelCount = 0;
   memset(levelFlags, 0, sizeof(int) * CreatedDirCapacity);
   PredecessorLogKept = 0;
@@ -95,9 +95,14 @@ int UndoLogRecords(int scope, int* levelCount, int* levelFlags) {
   LoadTrustedPlaces();
   do {
     if (!ReadPendingLogLine(line)) return 0;
+    int carried = CutCarriedLogLine(line, code, argument);
+    // The log's last two lines come first. A finished run's copies kept aside that are
+    // still there were in use when it ended: an uninstall drops them.
+    if (++read == 1) CopyBounded(last, sizeof last, carried ? "EA" : code);
+    else if (read == 2) DroppingAsides = earlierToo && EndsFinishedRun(last, carried ? "EA" : code);
     // A record of the installation this run replaced ("EA <its own line>"), never one
     // carried twice.
-    if (CutCarriedLogLine(line, code, argument) && (!earlierToo || !strcmp(code, "EA"))) continue;
+    if (carried && (!earlierToo || !strcmp(code, "EA"))) continue;
     if (!RecordIsTrusted(code, argument)) continue;
     if (!UndoRecord(code, argument, levelCount, levelFlags)) return 0;
   } while (InstallState.PendingLogLines > 0);
@@ -146,7 +151,7 @@ int RollBackInstallation() {
 
   if (!OpenLogForUndo()) return 0;
   int levelCount = 0, levelFlags[CreatedDirCapacity];
-  if (!UndoLogRecords(UndoOwnRecords, &levelCount, levelFlags)) return 0;
+  if (!UndoLogRecords(0, &levelCount, levelFlags)) return 0;
   CloseLogAfterUndo();
   DeleteFileA(InstallState.LogPath);
   RestorePredecessorLog();
@@ -178,7 +183,7 @@ int RecoverInterruptedRun() {
   if (log && hasLines) {
     if (!OpenLogForUndo()) return 0;
     int levelCount = 0, levelFlags[CreatedDirCapacity];
-    int reachedFirst = UndoLogRecords(UndoOwnRecords, &levelCount, levelFlags);
+    int reachedFirst = UndoLogRecords(0, &levelCount, levelFlags);
     CloseLogAfterUndo();
     if (!reachedFirst) return 0;  // a log it cannot read through stays as it is
     DeleteFileA(InstallState.LogPath);

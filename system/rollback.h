@@ -6,17 +6,14 @@ int RollBackInstallation();
 int ResetScreenSaver();
 int RemoveIniEntry(const char* argument);
 
-enum UndoScope {
-  UndoOwnRecords = 0,            // a run's own records: its rollback
-  UndoCarriedToo = 1,            // and those it carried over (EA): an uninstall
-  UndoFinishedInstallation = 2,  // as 1, for a log that ends a finished run: a copy its KA
-                                 // kept aside that is still there goes instead of coming back
-};
-// Undoes the records of the open LogFile from line PendingLogLines back to the first, as
-// far as scope says. Gives 1 when the first line was reached, 0 on an early stop. The ID
+// Undoes the records of the open LogFile from line PendingLogLines back to the first.
+// A run's own records are always undone; the records it carried over from the earlier
+// installation it replaced (EA) only when earlierToo is 1, as an uninstall does, which
+// also deletes a copy a finished run's KA kept aside that is still there instead of
+// putting it back. Gives 1 when the first line was reached, 0 on an early stop. The ID
 // records' level counts and flags are merged into levelCount and levelFlags
 // (CreatedDirCapacity entries). What cannot be removed now is left for the next restart.
-int UndoLogRecords(int scope, int* levelCount, int* levelFlags);
+int UndoLogRecords(int earlierToo, int* levelCount, int* levelFlags);
 // Removes the levels of TargetFolder that levelFlags marks as created, deepest first.
 void RemoveCreatedLevels(int levelCount, const int* levelFlags);
 // Opens the log at LogPath for reading into LogFile and counts its lines into

@@ -18,25 +18,19 @@
 
 namespace {
 
-// 1 when the log at path ends a finished run (PN, and no FA before it).
-int LogEndsFinishedRun(const char* path) {
-  char code[3] = "", previous[3] = "";
-  FILE* log = fopen(path, "rt");
-  if (!log) return 0;
-  int finished = LastLogLineCode(log, code, previous) && EndsFinishedRun(code, previous);
-  fclose(log);
-  return finished;
-}
-
 // 1 when folder holds a finished installation: its log ends with PN, and its game and
 // uninstaller are there.
 int FinishedInstallationIn(const char* folder) {
   const char* files[] = {GameFile, UninstallerFile, LogFileName};
-  char path[PathCapacity];
+  char path[PathCapacity], code[3] = "", previous[3] = "";
   for (const char* file : files)
     if (!FormatBounded(path, sizeof path, "%s%s", folder, file) || GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES)
       return 0;
-  return LogEndsFinishedRun(path);  // the last of them
+  FILE* log = fopen(path, "rt");  // the last of them
+  if (!log) return 0;
+  int finished = LastLogLineCode(log, code, previous) && EndsFinishedRun(code, previous);
+  fclose(log);
+  return finished;
 }
 
 // The installation removed here had taken the shortcuts and the uninstall entry over from
@@ -82,13 +76,12 @@ int UninstallFrom(const char* installFolder) {
   // A run that was killed while it replaced an earlier installation kept that one's log
   // aside: once its own log is undone, the earlier one is undone as well.
   for (int round = 0; round < 4; ++round) {
-    int finished = LogEndsFinishedRun(InstallState.LogPath);
     if (!OpenLogForUndo()) {
       if (round == 0) return EndUninstall(com, UninstallNoLog);
       break;
     }
     int count = 0, flags[CreatedDirCapacity];
-    int reachedFirst = UndoLogRecords(finished ? UndoFinishedInstallation : UndoCarriedToo, &count, flags);
+    int reachedFirst = UndoLogRecords(1, &count, flags);
     CloseLogAfterUndo();
     if (!reachedFirst) return EndUninstall(com, UninstallStopped);
     if (!earlier[0]) CopyBounded(earlier, sizeof earlier, EarlierInstallationOfUndoneLog());
