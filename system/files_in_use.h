@@ -4,7 +4,7 @@
 #pragma once
 
 // 1 when the file at path is there and another program holds it: it cannot be opened
-// for writing alone. A read-only file is not held.
+// for writing alone (a read-only file: for reading alone).
 int FileIsHeld(const char* path);
 // 1 when the file at path or its aside copy is held; `held` (PathCapacity) then names it.
 int FileOrAsideIsHeld(const char* path, char* held);

@@ -97,14 +97,18 @@ int RemoveAtRestart(const char* path, int isFolder) {
   return left ? 1 : 0;
 }
 
+void ClearReadOnly(const char* path, DWORD attributes) {
+  DWORD writable = attributes & ~FILE_ATTRIBUTE_READONLY;
+  SetFileAttributesA(path, writable ? writable : FILE_ATTRIBUTE_NORMAL);
+}
+
 }  // namespace
 
 int DeleteNamedFile(const char* path) {
   if (DeleteFileA(path)) return 1;
   DWORD error = GetLastError(), attributes = GetFileAttributesA(path);
   if (error == ERROR_ACCESS_DENIED && attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
-    DWORD writable = attributes & ~FILE_ATTRIBUTE_READONLY;
-    SetFileAttributesA(path, writable ? writable : FILE_ATTRIBUTE_NORMAL);
+    ClearReadOnly(path, attributes);
     if (DeleteFileA(path)) return 1;
     SetFileAttributesA(path, attributes);
   }
@@ -119,8 +123,7 @@ int DeleteNowOrAtRestart(const char* path) {
       !_stricmp(path, DeletedLaterByCaller))
     return 0;
   // Windows does not remove a read-only file at the restart either.
-  if (attributes & FILE_ATTRIBUTE_READONLY)
-    SetFileAttributesA(path, attributes & ~FILE_ATTRIBUTE_READONLY ? attributes & ~FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL);
+  if (attributes & FILE_ATTRIBUTE_READONLY) ClearReadOnly(path, attributes);
   return RemoveAtRestart(path, 0);
 }
 

@@ -70,11 +70,12 @@ int RunUnattendedHelper(const HelperArguments& arguments) {
   int outcome = UninstallFrom(arguments.InstallFolder);
   int done = outcome == UninstallComplete || outcome == UninstallFolderKept || outcome == UninstallAtRestart;
   const char* name = strrchr(arguments.OriginalFile, '\\') + 1;
-  int originalLeft = done && GetFileAttributesA(arguments.OriginalFile) != INVALID_FILE_ATTRIBUTES, left = 0;
-  int status = !done ? UnattendedFailed
-               : FolderHoldsOthers(arguments.InstallFolder, originalLeft ? name : "", &left) ? UnattendedFolderKept
-               : RemovalsWaitingForRestart() || left                                        ? (int)DoneRestartNeeded
-                                                                                            : UnattendedComplete;
+  int originalLeft = done && GetFileAttributesA(arguments.OriginalFile) != INVALID_FILE_ATTRIBUTES;
+  int left = done ? OutcomeOfFolder(arguments.InstallFolder, originalLeft ? name : "") : UninstallStopped;
+  int status = !done                         ? UnattendedFailed
+               : left == UninstallFolderKept ? UnattendedFolderKept
+               : left == UninstallAtRestart  ? (int)DoneRestartNeeded
+                                             : UnattendedComplete;
   char byte = (char)status;
   DWORD written = 0;
   WriteFile(arguments.Report, &byte, 1, &written, nullptr);

@@ -92,10 +92,14 @@ int UninstallFrom(const char* installFolder) {
   }
   RemoveCreatedLevels(InstallState.CreatedDirCount, InstallState.CreatedDirFlags);
   GiveBackToEarlierInstallation(earlier);
+  return EndUninstall(com, OutcomeOfFolder(InstallState.TargetFolder, ""));
+}
+
+int OutcomeOfFolder(const char* folder, const char* except) {
   int left = 0;  // the folder is still there: it holds only what waits for the restart
-  return EndUninstall(com, FolderHoldsOthers(InstallState.TargetFolder, "", &left) ? UninstallFolderKept
-                           : RemovalsWaitingForRestart() || left                     ? UninstallAtRestart
-                                                                                     : UninstallComplete);
+  return FolderHoldsOthers(folder, except, &left) ? UninstallFolderKept
+         : RemovalsWaitingForRestart() || left     ? UninstallAtRestart
+                                                   : UninstallComplete;
 }
 
 int NoFileOfLogHeld(const char* installFolder) {

@@ -9,7 +9,6 @@ enum UninstallOutcome {
   UninstallNoLog = 2,       // no readable "deinst.log": nothing was touched
   UninstallStopped = 3,     // the log ended the undoing early (a damaged ID record)
   UninstallAtRestart = 4,   // done; files that were in use go at the next restart
-  UninstallCancelled = 5,   // "Abbrechen" while a file was in use: nothing was removed
 };
 
 // Takes installFolder (with its final backslash, a drive root too) as TargetFolder and
@@ -19,6 +18,10 @@ int SetInstallFolder(const char* installFolder);
 // the levels the installer created; those levels stay in CreatedDirCount and
 // CreatedDirFlags, for removing them once more when a file in them could only go later.
 int UninstallFrom(const char* installFolder);
+// What an uninstall has left of folder (with its final backslash): UninstallFolderKept
+// when it holds anything but the file `except` and what waits for the next restart,
+// UninstallAtRestart when something waits, else UninstallComplete.
+int OutcomeOfFolder(const char* folder, const char* except);
 // Asks while a file the log of installFolder names is in use; 0 when the user chose
 // "Abbrechen".
 int NoFileOfLogHeld(const char* installFolder);
