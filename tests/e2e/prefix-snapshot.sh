@@ -104,19 +104,25 @@ not() { ! "$@"; }
 # The uninstaller's copy in the temporary folder goes when it ends.
 helper_gone() { ! ls "$drive_c"/windows/temp/frb*.tmp >/dev/null 2>&1; }
 
+# answer_box NAME KEY [COMMAND...]: the uninstaller's next box, shot as NAME.png, runs
+# COMMAND, then makes the box the active window (a click: there is no window manager)
+# and answers it with KEY. The next box may follow at once.
+answer_box() {
+  local name=$1 key=$2 box
+  shift 2
+  wait_until window_shown "Frelby deinstallieren" || fail "no box '$name' from the uninstaller"
+  sleep 1
+  import -display "$DISPLAY" -window root "$shots/$name.png"
+  "${@:-true}"
+  box=$(xdotool search --onlyvisible --name "^Frelby deinstallieren\$" | tail -n 1)
+  xdotool windowraise "$box" mousemove --window "$box" 40 8 click 1 sleep 0.5 key "$key"
+  wait_until not eval 'xdotool getwindowname "$box" >/dev/null 2>&1' || fail "the box '$name' stays"
+}
+
 # Answers the uninstaller's question with Enter (Ja), then its final message.
 uninstall_with_keys() {
-  local name=$1
-  wait_until window_shown "Frelby deinstallieren" || fail "no question from the uninstaller"
-  sleep 1
-  import -display "$DISPLAY" -window root "$shots/$name-question.png"
-  xdotool key Return
-  wait_until not window_shown "Frelby deinstallieren" || fail "the question stays"
-  wait_until window_shown "Frelby deinstallieren" || fail "no final message from the uninstaller"
-  sleep 1
-  import -display "$DISPLAY" -window root "$shots/$name-done.png"
-  xdotool key Return
-  wait_until not window_shown "Frelby deinstallieren" || fail "the final message stays"
+  answer_box "$1-question" Return
+  answer_box "$1-done" Return
   wait_until helper_gone || fail "the uninstaller's copy in the temporary folder stays"
 }
 
