@@ -11,7 +11,7 @@
 #include "driver/gui_driver.h"
 #include "payload/payload_checksum.h"
 #include "resources/resource_ids.h"
-#include "shell/install_state.h"
+#include "base/install_state.h"
 #include "shell/setup_run.h"
 #include "shell/step_schedule.h"
 #include "support/payload_module.h"
@@ -19,7 +19,7 @@
 #include "support/test_support.h"
 #include "system/log_format.h"
 #include "system/rollback.h"
-#include "uninstall.h"
+#include "uninstaller/uninstall.h"
 
 namespace {
 

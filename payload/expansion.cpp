@@ -3,8 +3,8 @@
 #include <windows.h>
 
 #include "payload/szdd.h"
-#include "shell/bounded_text.h"
-#include "shell/install_state.h"
+#include "base/bounded_text.h"
+#include "base/install_state.h"
 #include "system/install_log.h"
 #include "system/kept_aside.h"
 

@@ -4,12 +4,12 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "payload/entry_names.h"
+#include "base/entry_names.h"
 #include "payload/payload_checksum.h"
 #include "payload/resource_archive.h"
-#include "shell/bounded_text.h"
-#include "shell/install_state.h"
-#include "shell/product_names.h"
+#include "base/bounded_text.h"
+#include "base/install_state.h"
+#include "base/product_names.h"
 #include "system/install_log.h"
 #include "system/files_in_use.h"
 #include "system/kept_aside.h"

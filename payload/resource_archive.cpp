@@ -4,8 +4,8 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "payload/entry_names.h"
-#include "shell/product_names.h"
+#include "base/entry_names.h"
+#include "base/product_names.h"
 
 const unsigned char ArchiveMagic[ArchiveMagicSize] = {
     'G', 'l', 'i', 'm', 'm', 'e', 'r', 's', 't', 'a', 'v', 'e', 'n', ' ',

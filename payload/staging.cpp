@@ -4,9 +4,9 @@
 #include <string.h>
 
 #include "resources/resource_ids.h"
-#include "shell/bounded_text.h"
-#include "shell/install_state.h"
-#include "shell/product_names.h"
+#include "base/bounded_text.h"
+#include "base/install_state.h"
+#include "base/product_names.h"
 #include "system/install_log.h"
 #include "system/kept_aside.h"
 #include "system/rollback.h"

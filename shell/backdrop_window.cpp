@@ -3,8 +3,8 @@
 #include <string.h>
 
 #include "resources/resource_ids.h"
-#include "shell/install_state.h"
-#include "shell/product_names.h"
+#include "base/install_state.h"
+#include "base/product_names.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include <string.h>
 
 #include "shell/backdrop_window.h"
-#include "shell/bounded_text.h"
-#include "shell/product_names.h"
+#include "base/bounded_text.h"
+#include "base/product_names.h"
 #include "shell/setup_run.h"
 #include "shell/step_schedule.h"
 #include "shell/wizard_pages.h"

@@ -4,7 +4,7 @@
 #pragma once
 #include <windows.h>
 
-#include "shell/install_state.h"
+#include "base/install_state.h"
 
 // Exit status of a run with options. Without options a run ends with 0 when the
 // backdrop or start-up fails and with 1 once the wizard has run; with "/D=" alone

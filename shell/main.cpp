@@ -4,9 +4,9 @@
 // the statuses of shell/command_line.h.
 #include "shell/backdrop_window.h"
 #include "shell/command_line.h"
-#include "shell/install_state.h"
+#include "base/install_state.h"
 #include "shell/setup_run.h"
-#include "shell/single_run.h"
+#include "system/single_run.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
   SetupOptions options;

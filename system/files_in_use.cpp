@@ -4,8 +4,8 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "shell/bounded_text.h"
-#include "shell/install_state.h"
+#include "base/bounded_text.h"
+#include "base/install_state.h"
 #include "system/kept_aside.h"
 #include "system/log_format.h"
 #include "system/record_trust.h"

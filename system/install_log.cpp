@@ -2,8 +2,8 @@
 
 #include <string.h>
 
-#include "shell/bounded_text.h"
-#include "shell/install_state.h"
+#include "base/bounded_text.h"
+#include "base/install_state.h"
 
 namespace {
 

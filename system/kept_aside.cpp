@@ -5,9 +5,9 @@
 #include <io.h>
 #include <string.h>
 
-#include "payload/entry_names.h"
-#include "shell/bounded_text.h"
-#include "shell/install_state.h"
+#include "base/entry_names.h"
+#include "base/bounded_text.h"
+#include "base/install_state.h"
 #include "system/install_log.h"
 #include "system/record_trust.h"
 #include "system/restart_removal.h"

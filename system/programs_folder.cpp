@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "shell/bounded_text.h"
+#include "base/bounded_text.h"
 
 namespace {
 

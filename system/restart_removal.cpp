@@ -3,9 +3,9 @@
 #include <windows.h>
 #include <string.h>
 
-#include "shell/bounded_text.h"
-#include "payload/entry_names.h"
-#include "shell/install_state.h"
+#include "base/bounded_text.h"
+#include "base/entry_names.h"
+#include "base/install_state.h"
 
 namespace {
 

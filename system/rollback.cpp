@@ -3,10 +3,10 @@
 #include <windows.h>
 #include <string.h>
 
-#include "payload/entry_names.h"
-#include "shell/bounded_text.h"
-#include "shell/install_state.h"
-#include "shell/product_names.h"
+#include "base/entry_names.h"
+#include "base/bounded_text.h"
+#include "base/install_state.h"
+#include "base/product_names.h"
 #include "system/install_log.h"
 #include "system/kept_aside.h"
 #include "system/record_trust.h"

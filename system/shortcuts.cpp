@@ -1,4 +1,4 @@
-#include "shell/product_names.h"
+#include "base/product_names.h"
 #include "system/shortcuts.h"
 
 #include <windows.h>
@@ -6,8 +6,8 @@
 #include <shlobj.h>
 #include <string.h>
 
-#include "shell/bounded_text.h"
-#include "shell/install_state.h"
+#include "base/bounded_text.h"
+#include "base/install_state.h"
 #include "system/install_log.h"
 #include "system/kept_aside.h"
 #include "system/programs_folder.h"

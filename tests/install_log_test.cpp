@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 #include <io.h>
 
-#include "shell/install_state.h"
+#include "base/install_state.h"
 #include "support/pipeline.h"
 #include "support/test_support.h"
 #include "system/install_log.h"

@@ -5,8 +5,8 @@
 
 #include "driver/gui_driver.h"
 #include "payload/payload_checksum.h"
-#include "shell/bounded_text.h"
-#include "shell/install_state.h"
+#include "base/bounded_text.h"
+#include "base/install_state.h"
 #include "shell/setup_run.h"
 #include "system/rollback.h"
 #include "support/installation.h"

@@ -6,7 +6,7 @@
 
 #include <shlobj.h>
 
-#include "shell/install_state.h"
+#include "base/install_state.h"
 #include "support/payload_module.h"
 #include "support/pipeline.h"
 #include "system/rollback.h"

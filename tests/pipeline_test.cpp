@@ -5,7 +5,7 @@
 #include "payload/extraction.h"
 #include "payload/payload_checksum.h"
 #include "system/rollback.h"
-#include "shell/install_state.h"
+#include "base/install_state.h"
 #include "support/payload_module.h"
 #include "support/pipeline.h"
 

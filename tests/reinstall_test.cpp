@@ -4,15 +4,15 @@
 #include <gtest/gtest.h>
 
 #include "shell/command_line.h"
-#include "shell/install_state.h"
-#include "shell/product_names.h"
+#include "base/install_state.h"
+#include "base/product_names.h"
 #include "shell/setup_run.h"
 #include "system/install_log.h"
 #include "support/installation.h"
 #include "support/payload_module.h"
 #include "support/pipeline.h"
 #include "support/test_support.h"
-#include "uninstall.h"
+#include "uninstaller/uninstall.h"
 
 namespace {
 

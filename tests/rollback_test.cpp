@@ -5,7 +5,7 @@
 #include <functional>
 
 #include "driver/gui_driver.h"
-#include "shell/install_state.h"
+#include "base/install_state.h"
 #include "shell/setup_run.h"
 #include "shell/wizard_pages.h"
 #include "support/payload_module.h"

@@ -6,8 +6,8 @@
 #include <ddeml.h>
 #include <shlobj.h>
 
-#include "shell/install_state.h"
-#include "shell/product_names.h"
+#include "base/install_state.h"
+#include "base/product_names.h"
 #include "support/pipeline.h"
 #include "system/rollback.h"
 #include "system/shortcuts.h"

@@ -5,7 +5,7 @@
 #include <commctrl.h>
 
 #include "resources/resource_ids.h"
-#include "shell/install_state.h"
+#include "base/install_state.h"
 #include "shell/setup_run.h"
 #include "shell/step_schedule.h"
 #include "support/installation.h"

@@ -2,12 +2,12 @@
 // records that point elsewhere, keeping what the user added.
 #include <gtest/gtest.h>
 
-#include "shell/install_state.h"
-#include "shell/product_names.h"
+#include "base/install_state.h"
+#include "base/product_names.h"
 #include "support/test_support.h"
 #include "system/rollback.h"
 #include "system/record_trust.h"
-#include "uninstall.h"
+#include "uninstaller/uninstall.h"
 
 namespace {
 

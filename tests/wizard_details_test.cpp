@@ -9,7 +9,7 @@
 
 #include "resources/resource_ids.h"
 #include "shell/backdrop_window.h"
-#include "shell/install_state.h"
+#include "base/install_state.h"
 #include "shell/step_schedule.h"
 #include "support/installation.h"
 #include "support/payload_module.h"

@@ -1,6 +1,6 @@
 #include "support/installation.h"
 
-#include "shell/install_state.h"
+#include "base/install_state.h"
 #include "shell/setup_run.h"
 #include "support/test_support.h"
 

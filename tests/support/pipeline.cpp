@@ -5,7 +5,7 @@
 #include <string.h>
 
 #include "payload/resource_archive.h"
-#include "shell/install_state.h"
+#include "base/install_state.h"
 #include "shell/step_schedule.h"
 
 void RunTicks(int from, int to) {

@@ -4,7 +4,7 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "shell/install_state.h"
+#include "base/install_state.h"
 
 int main() {
   OSVERSIONINFOA version;

@@ -6,7 +6,7 @@
 
 #include "payload/szdd.h"
 #include "shell/backdrop_window.h"
-#include "shell/install_state.h"
+#include "base/install_state.h"
 #include "shell/step_schedule.h"
 
 void ResetInstallState() {

@@ -4,7 +4,7 @@
 
 #include <map>
 
-#include "payload/entry_names.h"
+#include "base/entry_names.h"
 #include "payload/resource_archive.h"
 
 namespace {

@@ -1,11 +1,11 @@
-#include "self_delete.h"
+#include "uninstaller/self_delete.h"
 
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
-#include "shell/bounded_text.h"
-#include "shell/install_state.h"
+#include "base/bounded_text.h"
+#include "base/install_state.h"
 
 namespace {
 

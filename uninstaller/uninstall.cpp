@@ -1,12 +1,12 @@
-#include "uninstall.h"
+#include "uninstaller/uninstall.h"
 
 #include <windows.h>
 #include <objbase.h>
 #include <string.h>
 
-#include "shell/bounded_text.h"
-#include "shell/install_state.h"
-#include "shell/product_names.h"
+#include "base/bounded_text.h"
+#include "base/install_state.h"
+#include "base/product_names.h"
 #include "system/install_log.h"
 #include "system/files_in_use.h"
 #include "system/restart_removal.h"

@@ -1,4 +1,4 @@
-#include "shell/bounded_text.h"
+#include "base/bounded_text.h"
 
 #include <stdarg.h>
 #include <stdio.h>

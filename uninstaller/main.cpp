@@ -3,14 +3,14 @@
 #include <windows.h>
 #include <string.h>
 
-#include "self_delete.h"
-#include "shell/bounded_text.h"
-#include "shell/install_state.h"
-#include "shell/product_names.h"
-#include "shell/single_run.h"
+#include "uninstaller/self_delete.h"
+#include "base/bounded_text.h"
+#include "base/install_state.h"
+#include "base/product_names.h"
+#include "system/single_run.h"
 #include "system/restart_removal.h"
 #include "system/rollback.h"
-#include "uninstall.h"
+#include "uninstaller/uninstall.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "payload/entry_names.h"
+#include "base/entry_names.h"
 
 #include <string.h>
 

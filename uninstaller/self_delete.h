@@ -12,7 +12,7 @@
 #pragma once
 #include <windows.h>
 
-#include "shell/install_state.h"
+#include "base/install_state.h"
 
 // Starts the copy for installFolder; 1 when it runs (the original then just ends).
 // With `report` (unattended), the copy is told the original's file and reports its

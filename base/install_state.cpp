@@ -1,4 +1,4 @@
-#include "shell/install_state.h"
+#include "base/install_state.h"
 
 #include <commctrl.h>
 #include <objbase.h>
@@ -6,8 +6,8 @@
 
 #include "payload/payload_checksum.h"
 #include "resources/resource_ids.h"
-#include "shell/bounded_text.h"
-#include "shell/product_names.h"
+#include "base/bounded_text.h"
+#include "base/product_names.h"
 #include "system/uninstall_registration.h"
 
 InstallStateRecord InstallState;

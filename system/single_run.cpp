@@ -1,8 +1,8 @@
-#include "shell/single_run.h"
+#include "system/single_run.h"
 
 #include <windows.h>
 
-#include "shell/product_names.h"
+#include "base/product_names.h"
 
 int ClaimTheOnlyRun() {
   SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
