@@ -1,4 +1,4 @@
-// The one process-wide installer state, its value tables, and start-up.
+// The one process-wide installer state, its value tables, and the platform kind.
 #pragma once
 #include <windows.h>
 #include <stdio.h>
@@ -77,12 +77,7 @@ struct InstallStateRecord {
 
 extern InstallStateRecord InstallState;
 
-// Start-up: platform, payload and its checksum, Windows folder, default target. 1
-// when ready.
-int InitInstallState();
 // Platform kind for a Windows version (GetVersionExA's major version and platform id).
 unsigned char PlatformKindFor(DWORD majorVersion, DWORD platformId);
 // The platform kind of the Windows this program runs on.
 unsigned char CurrentPlatformKind();
-// Default TargetFolder from a "ProgramFilesDir" text; 0 when it would not fit.
-int FormDefaultTargetFolder(const char* programFilesDir);

@@ -8,11 +8,12 @@
 #include <string.h>
 #include <string.h>
 
+#include "base/install_state.h"
 #include "driver/gui_driver.h"
 #include "payload/payload_checksum.h"
 #include "resources/resource_ids.h"
-#include "base/install_state.h"
 #include "shell/setup_run.h"
+#include "shell/start_up.h"
 #include "shell/step_schedule.h"
 #include "support/payload_module.h"
 #include "support/pipeline.h"

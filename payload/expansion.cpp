@@ -2,9 +2,9 @@
 
 #include <windows.h>
 
-#include "payload/szdd.h"
 #include "base/bounded_text.h"
 #include "base/install_state.h"
+#include "payload/szdd.h"
 #include "system/install_log.h"
 #include "system/kept_aside.h"
 

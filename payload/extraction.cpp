@@ -4,14 +4,14 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "base/entry_names.h"
-#include "payload/payload_checksum.h"
-#include "payload/resource_archive.h"
 #include "base/bounded_text.h"
+#include "base/entry_names.h"
 #include "base/install_state.h"
 #include "base/product_names.h"
-#include "system/install_log.h"
+#include "payload/payload_checksum.h"
+#include "payload/resource_archive.h"
 #include "system/files_in_use.h"
+#include "system/install_log.h"
 #include "system/kept_aside.h"
 #include "system/record_trust.h"
 

@@ -3,10 +3,10 @@
 #include <windows.h>
 #include <string.h>
 
-#include "resources/resource_ids.h"
 #include "base/bounded_text.h"
 #include "base/install_state.h"
 #include "base/product_names.h"
+#include "resources/resource_ids.h"
 #include "system/install_log.h"
 #include "system/kept_aside.h"
 #include "system/rollback.h"

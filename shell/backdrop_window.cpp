@@ -2,9 +2,9 @@
 
 #include <string.h>
 
-#include "resources/resource_ids.h"
 #include "base/install_state.h"
 #include "base/product_names.h"
+#include "resources/resource_ids.h"
 
 namespace {
 

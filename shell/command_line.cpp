@@ -2,10 +2,11 @@
 
 #include <string.h>
 
-#include "shell/backdrop_window.h"
 #include "base/bounded_text.h"
 #include "base/product_names.h"
+#include "shell/backdrop_window.h"
 #include "shell/setup_run.h"
+#include "shell/start_up.h"
 #include "shell/step_schedule.h"
 #include "shell/wizard_pages.h"
 #include "system/restart_removal.h"

@@ -2,10 +2,11 @@
 // or start-up fails, 1 once the wizard has run, 4 when another setup or uninstall of
 // the game runs. A command line with options (/S, /D=) is run by RunWithOptions, with
 // the statuses of shell/command_line.h.
+#include "base/install_state.h"
 #include "shell/backdrop_window.h"
 #include "shell/command_line.h"
-#include "base/install_state.h"
 #include "shell/setup_run.h"
+#include "shell/start_up.h"
 #include "system/single_run.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {

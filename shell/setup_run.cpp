@@ -1,8 +1,8 @@
 #include "shell/setup_run.h"
 
-#include "resources/resource_ids.h"
 #include "base/install_state.h"
 #include "base/product_names.h"
+#include "resources/resource_ids.h"
 #include "shell/step_schedule.h"
 #include "shell/wizard_pages.h"
 #include "system/install_log.h"

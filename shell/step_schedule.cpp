@@ -2,12 +2,12 @@
 
 #include <commctrl.h>
 
+#include "base/install_state.h"
+#include "base/product_names.h"
 #include "payload/expansion.h"
 #include "payload/extraction.h"
 #include "payload/staging.h"
 #include "resources/resource_ids.h"
-#include "base/install_state.h"
-#include "base/product_names.h"
 #include "shell/wizard_pages.h"
 #include "system/shortcuts.h"
 #include "system/uninstall_registration.h"

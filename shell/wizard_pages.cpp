@@ -3,11 +3,11 @@
 #include <shlobj.h>
 #include <string.h>
 
-#include "base/entry_names.h"
-#include "resources/resource_ids.h"
 #include "base/bounded_text.h"
+#include "base/entry_names.h"
 #include "base/install_state.h"
 #include "base/product_names.h"
+#include "resources/resource_ids.h"
 
 namespace {
 

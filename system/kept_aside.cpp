@@ -5,8 +5,8 @@
 #include <io.h>
 #include <string.h>
 
-#include "base/entry_names.h"
 #include "base/bounded_text.h"
+#include "base/entry_names.h"
 #include "base/install_state.h"
 #include "system/install_log.h"
 #include "system/record_trust.h"

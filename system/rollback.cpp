@@ -3,8 +3,8 @@
 #include <windows.h>
 #include <string.h>
 
-#include "base/entry_names.h"
 #include "base/bounded_text.h"
+#include "base/entry_names.h"
 #include "base/install_state.h"
 #include "base/product_names.h"
 #include "system/install_log.h"

@@ -3,15 +3,16 @@
 
 #include <fstream>
 
-#include "driver/gui_driver.h"
-#include "payload/payload_checksum.h"
 #include "base/bounded_text.h"
 #include "base/install_state.h"
+#include "driver/gui_driver.h"
+#include "payload/payload_checksum.h"
 #include "shell/setup_run.h"
-#include "system/rollback.h"
+#include "shell/start_up.h"
 #include "support/installation.h"
 #include "support/payload_module.h"
 #include "support/test_support.h"
+#include "system/rollback.h"
 
 namespace {
 

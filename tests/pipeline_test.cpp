@@ -2,12 +2,12 @@
 // extraction, and the demo payload installed whole.
 #include <gtest/gtest.h>
 
+#include "base/install_state.h"
 #include "payload/extraction.h"
 #include "payload/payload_checksum.h"
-#include "system/rollback.h"
-#include "base/install_state.h"
 #include "support/payload_module.h"
 #include "support/pipeline.h"
+#include "system/rollback.h"
 
 namespace {
 

@@ -3,15 +3,16 @@
 // run's outcome, one uninstall afterwards leaves the machine as it was at the start.
 #include <gtest/gtest.h>
 
-#include "shell/command_line.h"
 #include "base/install_state.h"
 #include "base/product_names.h"
+#include "shell/command_line.h"
 #include "shell/setup_run.h"
-#include "system/install_log.h"
+#include "shell/start_up.h"
 #include "support/installation.h"
 #include "support/payload_module.h"
 #include "support/pipeline.h"
 #include "support/test_support.h"
+#include "system/install_log.h"
 #include "uninstaller/uninstall.h"
 
 namespace {

@@ -4,8 +4,8 @@
 
 #include <functional>
 
-#include "driver/gui_driver.h"
 #include "base/install_state.h"
+#include "driver/gui_driver.h"
 #include "shell/setup_run.h"
 #include "shell/wizard_pages.h"
 #include "support/payload_module.h"

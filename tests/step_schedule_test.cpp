@@ -4,8 +4,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "resources/resource_ids.h"
 #include "base/install_state.h"
+#include "resources/resource_ids.h"
 #include "shell/setup_run.h"
 #include "shell/step_schedule.h"
 #include "support/installation.h"

@@ -5,8 +5,8 @@
 #include "base/install_state.h"
 #include "base/product_names.h"
 #include "support/test_support.h"
-#include "system/rollback.h"
 #include "system/record_trust.h"
+#include "system/rollback.h"
 #include "uninstaller/uninstall.h"
 
 namespace {

@@ -7,9 +7,9 @@
 #include <functional>
 #include <map>
 
+#include "base/install_state.h"
 #include "resources/resource_ids.h"
 #include "shell/backdrop_window.h"
-#include "base/install_state.h"
 #include "shell/step_schedule.h"
 #include "support/installation.h"
 #include "support/payload_module.h"

@@ -7,8 +7,8 @@
 #include <functional>
 #include <map>
 
-#include "resources/resource_ids.h"
 #include "base/install_state.h"
+#include "resources/resource_ids.h"
 #include "shell/wizard_pages.h"
 #include "support/installation.h"
 #include "support/test_support.h"

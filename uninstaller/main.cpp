@@ -3,13 +3,13 @@
 #include <windows.h>
 #include <string.h>
 
-#include "uninstaller/self_delete.h"
 #include "base/bounded_text.h"
 #include "base/install_state.h"
 #include "base/product_names.h"
-#include "system/single_run.h"
 #include "system/restart_removal.h"
 #include "system/rollback.h"
+#include "system/single_run.h"
+#include "uninstaller/self_delete.h"
 #include "uninstaller/uninstall.h"
 
 namespace {

@@ -2,6 +2,7 @@
 
 #include "base/install_state.h"
 #include "shell/setup_run.h"
+#include "shell/start_up.h"
 #include "support/test_support.h"
 
 InstallationRun RunInstallation(HMODULE module, const std::string& target, DriverHandler user) {

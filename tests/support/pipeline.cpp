@@ -4,8 +4,8 @@
 #include <io.h>
 #include <string.h>
 
-#include "payload/resource_archive.h"
 #include "base/install_state.h"
+#include "payload/resource_archive.h"
 #include "shell/step_schedule.h"
 
 void RunTicks(int from, int to) {

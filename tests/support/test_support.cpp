@@ -4,9 +4,9 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "base/install_state.h"
 #include "payload/szdd.h"
 #include "shell/backdrop_window.h"
-#include "base/install_state.h"
 #include "shell/step_schedule.h"
 
 void ResetInstallState() {
