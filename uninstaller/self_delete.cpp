@@ -48,11 +48,13 @@ int StartHelperCopy(const char* installFolder, HANDLE* report) {
     return 0;
   }
   // Unattended: a pipe whose writing end only the copy holds, so that reading ends
-  // when the copy has reported or has ended without a report.
-  HANDLE reading = nullptr, writing = nullptr;
-  if (report && (!CreatePipe(&reading, &writing, &inherited, 0) ||
-                 !SetHandleInformation(reading, HANDLE_FLAG_INHERIT, 0))) {
-    if (reading) CloseHandle(reading);
+  // when the copy has reported or has ended without a report. The reading end is made
+  // uninheritable by duplicating it (SetHandleInformation fails on Windows 95/98).
+  // DUPLICATE_CLOSE_SOURCE closes the inheritable end whether or not the duplicate is made.
+  HANDLE inheritable = nullptr, reading = nullptr, writing = nullptr;
+  if (report && (!CreatePipe(&inheritable, &writing, &inherited, 0) ||
+                 !DuplicateHandle(GetCurrentProcess(), inheritable, GetCurrentProcess(), &reading, 0, FALSE,
+                                  DUPLICATE_CLOSE_SOURCE | DUPLICATE_SAME_ACCESS))) {
     if (writing) CloseHandle(writing);
     CloseHandle(original);
     CloseHandle(copyFile);
