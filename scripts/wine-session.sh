@@ -29,22 +29,64 @@ add_cd_drive() {
   wineserver -w
 }
 
-# The toolchain the tests' build takes: i686, as shipped, where this machine runs 32-bit
-# programs; x86_64 where it cannot (a kernel without 32-bit support: Wine's 32-bit
-# loader does not even start), so that the same sources are tested on a 64-bit Wine.
+# The shipped programs are 32-bit (i686). Where the kernel runs no 32-bit program, Wine's
+# 32-bit loader runs under qemu-user, registered for i386 programs in a binfmt_misc
+# instance of the test run's own user and mount namespace (Linux 6.7 and later), so that
+# nothing outside the run changes.
+frelby_i386_rule=':frelby-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-i386:FOC'
+
+# 0 when i386 programs go to an emulator here: a binfmt_misc rule for their ELF header is
+# enabled (the machine's own, or the one this run registered).
+i386_emulated_here() {
+  local rule
+  for rule in /proc/sys/fs/binfmt_misc/*; do
+    grep -qx 'magic 7f454c4601010100000000000000000002000300' "$rule" 2>/dev/null && grep -qx enabled "$rule" && return 0
+  done
+  return 1
+}
+
+# run_emulated COMMAND...: runs COMMAND in a user and mount namespace of its own where
+# i386 programs run under qemu-i386.
+run_emulated() {
+  unshare --user --map-root-user --mount bash -c '
+    mount -t binfmt_misc frelby-binfmt /proc/sys/fs/binfmt_misc &&
+      printf "%b" "$0" > /proc/sys/fs/binfmt_misc/register && exec "$@"' "$frelby_i386_rule" "$@"
+}
+
+# How the shipped i686 programs run here: "native" (the kernel runs 32-bit programs),
+# "emulated" (qemu-user: the machine's own rule, or one private to the run), or "none"
+# (neither: the tests fall back to a 64-bit build on a 64-bit Wine). FRELBY_EMULATE=1
+# takes the emulation even where 32-bit programs run natively.
 frelby_build_kind() {
-  if /usr/lib/wine/wine --version >/dev/null 2>&1; then echo i686; else echo x86_64; fi
+  if i386_emulated_here; then echo emulated
+  elif [ "${FRELBY_EMULATE:-}" != 1 ] && /usr/lib/wine/wine --version >/dev/null 2>&1; then echo native
+  elif [ -x /usr/bin/qemu-i386 ] && run_emulated /usr/lib/wine/wine --version >/dev/null 2>&1; then echo emulated
+  else echo none
+  fi
+}
+
+# enter_build_kind SCRIPT ARGS...: says which build the tests take, and runs SCRIPT again
+# inside the emulation when the i686 programs need one that is not in force yet.
+enter_build_kind() {
+  local kind
+  kind=$(frelby_build_kind)
+  case $kind in
+    native) echo "Build: i686, the shipped programs, on 32-bit Wine (native)." ;;
+    emulated)
+      if ! i386_emulated_here; then run_emulated bash "$@"; exit; fi
+      echo "Build: i686, the shipped programs, on 32-bit Wine under qemu-user (emulated)." ;;
+    *) echo "Build: x86_64 on 64-bit Wine: this machine runs no 32-bit program, natively or emulated." ;;
+  esac
 }
 
 # configure_test_build ROOT: configures the build the tests and benchmarks run, for the
 # kind above, and sets $build to it ($FRELBY_BUILD, else build/ or build-x86_64/).
 configure_test_build() {
   local root=$1
-  if [ "$(frelby_build_kind)" = i686 ]; then
+  if [ "$(frelby_build_kind)" != none ]; then
     build=${FRELBY_BUILD:-$root/build}
     cmake -S "$root" -B "$build" -G Ninja >/dev/null
   else
-    echo "This machine cannot run 32-bit programs: a 64-bit build runs on a 64-bit Wine."
     build=${FRELBY_BUILD:-$root/build-x86_64}
     cmake -S "$root" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" >/dev/null
   fi

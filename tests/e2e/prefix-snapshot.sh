@@ -97,7 +97,7 @@ links_ok() {
 
 window_shown() { xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1; }
 wait_until() {
-  for _ in $(seq 300); do "$@" && return 0; sleep 0.1; done
+  for _ in $(seq 1200); do "$@" && return 0; sleep 0.1; done
   return 1
 }
 not() { ! "$@"; }
