@@ -50,7 +50,7 @@ i386_emulated_here() {
 run_emulated() {
   unshare --user --map-root-user --mount bash -c '
     mount -t binfmt_misc frelby-binfmt /proc/sys/fs/binfmt_misc &&
-      printf "%b" "$0" > /proc/sys/fs/binfmt_misc/register && exec "$@"' "$frelby_i386_rule" "$@"
+      printf "%s" "$0" > /proc/sys/fs/binfmt_misc/register && exec "$@"' "$frelby_i386_rule" "$@"
 }
 
 # How the shipped i686 programs run here: "native" (the kernel runs 32-bit programs),
