@@ -270,7 +270,8 @@ int ReadRegisteredInstallFolder(const char* keyName, char* folder) {
 int UninstallEntryBelongsTo(const char* keyName, const char* folder) {
   char entry[PathCapacity], text[PathCapacity], own[PathCapacity];
   if (!ReadUninstallString(keyName, entry)) return 1;
-  return UninstallerPathOf(entry, text) && FormatBounded(own, sizeof own, "%s%s", folder, UninstallerFile) && _stricmp(text, own) == 0;
+  return UninstallerPathOf(entry, text) && FormatBounded(own, sizeof own, "%s%s", folder, UninstallerFile) &&
+         _stricmp(text, own) == 0;
 }
 
 int UninstallEntryExists(const char* keyName) {
