@@ -66,6 +66,7 @@ struct InstallStateRecord {
   char ExpandedPayloadPath[PathCapacity];
   int ExpandedPayloadPresent;
   unsigned ExpandedSize;
+  unsigned ArchiveFilesSize;  // the sum of the archive entries' sizes, once extraction began
   int CreatedDirFlags[CreatedDirCapacity];
   int CreatedDirCount;  // the levels of TargetFolder that the level walk handled
   int LogKeptAside;     // an earlier installation's log was kept aside for this run

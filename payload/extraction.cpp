@@ -216,6 +216,9 @@ int BeginExtraction() {
   ArchivePosition = ArchiveHeaderSize + ArchiveEntrySize * reader->EntryCount;  // where the reader left the file
   DataTotal = InstallState.ExpandedSize - ArchiveHeaderSize - ArchiveEntrySize * reader->EntryCount;
   DataRemaining = DataTotal;
+  // What the installed files take, for the uninstall entry's "EstimatedSize".
+  InstallState.ArchiveFilesSize = 0;
+  for (unsigned i = 0; i < reader->EntryCount; ++i) InstallState.ArchiveFilesSize += reader->Directory[i].Size;
   return 1;
 }
 

@@ -106,15 +106,87 @@ int ReadUninstallString(const char* keyName, char* text) {
   return 1;
 }
 
+// The uninstaller's path in an "UninstallString" (PathCapacity bytes): the text between
+// its quotes, or, as earlier installations wrote it, the whole text without quotes. 0
+// when a quote is not closed: a quote never becomes part of a file name.
+int UninstallerPathOf(const char* text, char* path) {
+  if (text[0] != '"') return CopyBounded(path, PathCapacity, text);
+  const char* end = strchr(text + 1, '"');
+  size_t length = end ? (size_t)(end - text - 1) : 0;
+  if (length == 0 || length >= PathCapacity) return 0;
+  memcpy(path, text + 1, length);
+  path[length] = 0;
+  return 1;
+}
+
+// The version information of one program, read whole by LoadVersionInfo.
+char VersionInfo[8192];
+
+int LoadVersionInfo(const char* file) {
+  DWORD ignored = 0, size = GetFileVersionInfoSizeA((LPSTR)file, &ignored);
+  return size > 0 && size <= sizeof VersionInfo && GetFileVersionInfoA((LPSTR)file, 0, size, VersionInfo);
+}
+
+// One text of the loaded version information, from the block resources/version_info.rc
+// writes (German, code page 1252); 0 when there is none or it does not fit.
+int VersionText(const char* name, char* text, size_t capacity) {
+  char query[64];
+  void* value = nullptr;
+  UINT length = 0;
+  return FormatBounded(query, sizeof query, "\\StringFileInfo\\040704E4\\%s", name) &&
+         VerQueryValueA(VersionInfo, query, &value, &length) && value && length > 0 &&
+         ((const char*)value)[0] && CopyBounded(text, capacity, (const char*)value);
+}
+
+void SetNumberValue(HKEY key, const char* name, DWORD number) {
+  RegSetValueExA(key, name, 0, REG_DWORD, (const BYTE*)&number, sizeof number);
+}
+
+// The texts of the entry that follow from the install folder; 0 when one does not fit.
+struct EntryTexts {
+  char Uninstaller[PathCapacity];       // the uninstaller's path
+  char UninstallString[PathCapacity];   // that path in quotes, for a folder with blanks
+  char QuietUninstall[PathCapacity];    // the same with " /S"
+  char Icon[PathCapacity];              // the game's program
+};
+
+int FormEntryTexts(EntryTexts* texts, const char* uninstallerFile) {
+  const char* folder = InstallState.TargetFolder;
+  return FormatBounded(texts->Uninstaller, PathCapacity, "%s%s", folder, uninstallerFile) &&
+         FormatBounded(texts->UninstallString, PathCapacity, "\"%s\"", texts->Uninstaller) &&
+         FormatBounded(texts->QuietUninstall, PathCapacity, "\"%s\" /S", texts->Uninstaller) &&
+         FormatBounded(texts->Icon, PathCapacity, "%s%s", folder, GameFile);
+}
+
+// Everything the list of installed programs shows and deployment tools run: the
+// uninstaller's version, publisher and URL come from its own version information, which
+// make-setup gave it; the size from the archive, when this run extracted one.
+void WriteEntryValues(HKEY key, const char* displayName, const EntryTexts* texts) {
+  SetTextValue(key, "DisplayName", displayName);
+  SetTextValue(key, "UninstallString", texts->UninstallString);
+  SetTextValue(key, "QuietUninstallString", texts->QuietUninstall);
+  SetTextValue(key, "DisplayIcon", texts->Icon);
+  SetTextValue(key, "InstallLocation", InstallState.TargetFolder);
+  SetNumberValue(key, "NoModify", 1);
+  SetNumberValue(key, "NoRepair", 1);
+  unsigned bytes = InstallState.ArchiveFilesSize;
+  if (bytes > 0) SetNumberValue(key, "EstimatedSize", bytes / 1024 + (bytes % 1024 != 0));
+  if (!LoadVersionInfo(texts->Uninstaller)) return;
+  const char* fromVersion[][2] = {
+      {"DisplayVersion", "ProductVersion"}, {"Publisher", "CompanyName"}, {"URLInfoAbout", "URLInfoAbout"}};
+  for (const auto& value : fromVersion) {
+    char text[PathCapacity];
+    if (VersionText(value[1], text, sizeof text)) SetTextValue(key, value[0], text);
+  }
+}
+
 }  // namespace
 
 int RegisterUninstall(const char* keyName, const char* displayName, const char* uninstallerFile) {
   if (InstallState.PlatformKind == PlatformProgramManager) return 1;
-  char uninstallString[PathCapacity];
+  EntryTexts texts;
   char subkey[PathCapacity];
-  if (!FormatBounded(uninstallString, sizeof uninstallString, "%s%s", InstallState.TargetFolder, uninstallerFile) ||
-      !EntrySubkey(subkey, keyName))
-    return 0;
+  if (!FormEntryTexts(&texts, uninstallerFile) || !EntrySubkey(subkey, keyName)) return 0;
   HKEY parent, key;
   DWORD disposition = 0;
   if (!OpenParentKey(&parent)) return 0;
@@ -139,8 +211,7 @@ int RegisterUninstall(const char* keyName, const char* displayName, const char* 
       return 0;
     }
   }
-  SetTextValue(key, "DisplayName", displayName);
-  SetTextValue(key, "UninstallString", uninstallString);
+  WriteEntryValues(key, displayName, &texts);
   RegCloseKey(key);
   RegCloseKey(parent);
   return 1;
@@ -182,9 +253,9 @@ void DropUninstallKeyAside(const char* keyName) {
 }
 
 int ReadRegisteredInstallFolder(const char* keyName, char* folder) {
-  char text[PathCapacity], log[PathCapacity];
-  if (!ReadUninstallString(keyName, text)) return 0;
-  // "<folder>uninst.exe", as RegisterUninstall writes it.
+  char entry[PathCapacity], text[PathCapacity], log[PathCapacity];
+  if (!ReadUninstallString(keyName, entry) || !UninstallerPathOf(entry, text)) return 0;
+  // "<folder>uninst.exe", quoted as RegisterUninstall writes it or unquoted as it once did.
   size_t length = strlen(text), file = strlen(UninstallerFile);
   if (length <= file + 3 || text[1] != ':' || text[length - file - 1] != '\\' ||
       _stricmp(text + length - file, UninstallerFile) != 0 || length - file >= FolderCapacity)
@@ -197,9 +268,10 @@ int ReadRegisteredInstallFolder(const char* keyName, char* folder) {
 }
 
 int UninstallEntryBelongsTo(const char* keyName, const char* folder) {
-  char text[PathCapacity], own[PathCapacity];
-  if (!ReadUninstallString(keyName, text)) return 1;
-  return FormatBounded(own, sizeof own, "%s%s", folder, UninstallerFile) && _stricmp(text, own) == 0;
+  char entry[PathCapacity], text[PathCapacity], own[PathCapacity];
+  if (!ReadUninstallString(keyName, entry)) return 1;
+  return UninstallerPathOf(entry, text) && FormatBounded(own, sizeof own, "%s%s", folder, UninstallerFile) &&
+         _stricmp(text, own) == 0;
 }
 
 int UninstallEntryExists(const char* keyName) {

@@ -1,6 +1,11 @@
 // The uninstall entry under "SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall".
 #pragma once
 
+// Writes the entry keyName for the installation in TargetFolder: "DisplayName", the quoted
+// "UninstallString" and "QuietUninstallString" (with " /S"), "DisplayIcon" (the game),
+// "InstallLocation", "NoModify" and "NoRepair" (1), "EstimatedSize" (KB, when this run
+// extracted an archive), and "DisplayVersion", "Publisher" and "URLInfoAbout" from the
+// uninstaller's version information, where it has them.
 int RegisterUninstall(const char* keyName, const char* displayName, const char* uninstallerFile);
 int RemoveUninstallKey(const char* keyName);
 // Puts back the entry that RegisterUninstall kept aside, as it was; 1 when none was kept
@@ -9,7 +14,8 @@ int RestoreUninstallKey(const char* keyName);
 // Deletes the aside copy of the entry, once the run that replaced it has succeeded.
 void DropUninstallKeyAside(const char* keyName);
 // The install folder (FolderCapacity bytes, with its final backslash) that the entry
-// keyName names with its "UninstallString", when that folder still holds its install
+// keyName names with its "UninstallString" (quoted, or unquoted as earlier installations
+// wrote it), when that folder still holds its install
 // log; 1 when there is such an installation.
 int ReadRegisteredInstallFolder(const char* keyName, char* folder);
 // 1 when the entry keyName belongs to the installation in folder: its "UninstallString"

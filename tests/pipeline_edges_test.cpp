@@ -135,7 +135,7 @@ TEST_F(PipelineEdgeTest, PercentSignsInTheTargetReachEveryPathAndRecordAsTheyAre
   EXPECT_EQ(ReadBytes(target + "sub\\x.txt"), Bytes(10, 'x'));
   EXPECT_EQ(LinkTarget(menu + "\\Frelby.lnk"), target + "frelby.exe");
   EXPECT_EQ(LinkTarget(menu + "\\Frelby deinstallieren.lnk"), target + "uninst.exe");
-  EXPECT_EQ(UninstallString(), target + "uninst.exe");
+  EXPECT_EQ(UninstallString(), "\"" + target + "uninst.exe\"");
   CloseLog();
   EXPECT_EQ(RollBackInstallation(), 1);
   EXPECT_EQ(SnapshotTree(parent), before);

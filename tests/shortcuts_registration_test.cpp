@@ -227,7 +227,7 @@ TEST_F(SystemIntegrationTest, RollbackOfTheGroupAsksProgramManagerToDeleteIt) {
   EXPECT_EQ(progman.Commands.back(), "[DeleteGroup(\"Frelby\")]");
 }
 
-TEST_F(SystemIntegrationTest, RegistrationWritesExactlyTwoValuesAndTheRecord) {
+TEST_F(SystemIntegrationTest, RegistrationWritesAFreshEntryAndTheRecord) {
   HKEY key;
   RegCreateKeyExA(HKEY_LOCAL_MACHINE, EntryKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
   RegSetValueExA(key, "Stale", 0, REG_SZ, (const BYTE*)"old", 4);
@@ -235,9 +235,9 @@ TEST_F(SystemIntegrationTest, RegistrationWritesExactlyTwoValuesAndTheRecord) {
   SetTarget("D:\\Spiele\\Frelby\\");
   EXPECT_EQ(RegisterUninstall(UninstallKeyName, UninstallDisplayName, UninstallerFile), 1);
   EXPECT_EQ(ReadValue("DisplayName"), "Frelby deinstallieren");
-  EXPECT_EQ(ReadValue("UninstallString"), "D:\\Spiele\\Frelby\\uninst.exe");
+  EXPECT_EQ(ReadValue("UninstallString"), "\"D:\\Spiele\\Frelby\\uninst.exe\"");
   std::set<std::string> entry = SnapshotRegistry(HKEY_LOCAL_MACHINE, EntryKey);
-  EXPECT_EQ(entry.size(), 3u);  // the key and its two values
+  EXPECT_EQ(entry.size(), 8u);  // the key and its values, without "Stale" and those of a version or size
   // The earlier entry was kept aside first, and comes back as it was.
   EXPECT_EQ(LogText(), "KR FrelbyKey\r\nRK FrelbyKey\r\n");
   std::set<std::string> aside = SnapshotRegistry(HKEY_LOCAL_MACHINE, (std::string(EntryKey) + "~alt").c_str());

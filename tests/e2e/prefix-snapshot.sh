@@ -8,6 +8,12 @@ uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\FrelbyKe
 
 fail() { echo "$(basename "$0"): $*" >&2; exit 1; }
 
+# The uninstall entry's values as NAME=VALUE lines, sorted (a DWORD as reg shows it, 0x1;
+# reg writes the OEM code page, 437 in the tests' prefixes).
+entry_values() {
+  wine reg query "$uninstall_key" "$@" 2>/dev/null | iconv -f CP437 -t UTF-8 | tr -d '\r' | sed -n 's/^ *\([A-Za-z]*\) *REG_[A-Z_]* *\(.*\)$/\1=\2/p' | LC_ALL=C sort
+}
+
 programs_folder() {
   local value
   value=$(wine reg query 'HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\Shell Folders' /v Programs 2>/dev/null |
