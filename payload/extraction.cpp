@@ -14,6 +14,7 @@
 #include "system/install_log.h"
 #include "system/kept_aside.h"
 #include "system/record_trust.h"
+#include "system/restart_removal.h"
 
 namespace {
 
@@ -243,7 +244,7 @@ int ExtractSlice(int tick) {
       DataRemaining -= chunk;
     } while (budget > 0 && EntryRemaining > 0);
     if (EntryRemaining == 0) {
-      int closed = EntryKept || fclose(EntryFile) == 0;
+      int closed = EntryKept || CloseWrittenFile(EntryFile);
       EntryFile = nullptr;
       ++EntryIndex;
       if (!closed) return FailExtraction(FailureEntryCreate);
@@ -254,7 +255,11 @@ int ExtractSlice(int tick) {
   if (tick < 95) return 1;
 
   EndExtraction();
-  if (!DeleteFileA(InstallState.ExpandedPayloadPath)) return 0;
+  // An archive copy that cannot go now goes at the next restart.
+  if (!DeleteNowOrAtRestart(InstallState.ExpandedPayloadPath)) {
+    InstallState.FailureCode = FailureExpandedCreate;
+    return 0;
+  }
   InstallState.ExpandedPayloadPresent = 0;
   return 1;
 }

@@ -117,7 +117,10 @@ int OpenLogForUndo() {
   InstallState.LogFile = fopen(InstallState.LogPath, "rt");
   if (!InstallState.LogFile) return 0;
   InstallState.PendingLogLines = CountLogLines(InstallState.LogFile);
-  return 1;
+  // Lines after a read error would never be undone.
+  if (!ferror(InstallState.LogFile)) return 1;
+  CloseLogAfterUndo();
+  return 0;
 }
 
 void CloseLogAfterUndo() {
@@ -147,7 +150,11 @@ int RollBackInstallation() {
   InstallState.StagedPayloadPresent = 0;
   if (InstallState.ExpandedPayloadPresent) DeleteFileA(InstallState.ExpandedPayloadPath);
   InstallState.ExpandedPayloadPresent = 0;
-  if (!InstallState.LogOpened) return 1;
+  // Levels made before the log could be created are known only to this run's own walk.
+  if (!InstallState.LogOpened) {
+    RemoveCreatedLevels(InstallState.CreatedDirCount, InstallState.CreatedDirFlags);
+    return 1;
+  }
 
   if (!OpenLogForUndo()) return 0;
   int levelCount = 0, levelFlags[CreatedDirCapacity];
@@ -156,7 +163,12 @@ int RollBackInstallation() {
   DeleteFileA(InstallState.LogPath);
   RestorePredecessorLog();
   // A level goes only when the log and this run's own walk both say it was created: the
-  // log on disk may have been changed since it was written.
+  // log on disk may have been changed since it was written. A log without its ID record
+  // (its write failed) names no level, and then the walk alone tells.
+  if (levelCount == 0) {
+    levelCount = InstallState.CreatedDirCount;
+    memcpy(levelFlags, InstallState.CreatedDirFlags, sizeof levelFlags);
+  }
   if (levelCount > InstallState.CreatedDirCount) levelCount = InstallState.CreatedDirCount;
   for (int i = 0; i < CreatedDirCapacity; ++i) levelFlags[i] = levelFlags[i] && InstallState.CreatedDirFlags[i];
   RemoveCreatedLevels(levelCount, levelFlags);
@@ -176,7 +188,13 @@ int RecoverInterruptedRun() {
   char code[3] = "", previous[3] = "";
   FILE* log = fopen(InstallState.LogPath, "rt");
   int hasLines = log && LastLogLineCode(log, code, previous);
+  int unreadable = log && ferror(log);
   if (log) fclose(log);
+  // A log that cannot be read is neither empty nor finished: nothing is decided from it.
+  if (unreadable) {
+    InstallState.FailureCode = FailureLogUnreadable;
+    return 0;
+  }
   // A failed run that was killed while its message waited ended its log with FA and PN:
   // it is undone like any other run that did not end well.
   if (log && hasLines && EndsFinishedRun(code, previous)) return 1;  // a finished installation
