@@ -44,7 +44,8 @@ int UndoRecord(const char* code, const char* argument, int* levelCount, int* lev
   const char* target = InstallState.TargetFolder;
   char aside[PathCapacity];
   if (!strcmp(code, "RK")) {
-    if (UninstallEntryBelongsTo(argument, target)) RemoveUninstallKey(argument);
+    // A key that stays would stay unnoticed: the undoing stops, and the log with it.
+    if (UninstallEntryBelongsTo(argument, target) && !RemoveUninstallKey(argument)) return 0;
   } else if (!strcmp(code, "KR")) RestoreUninstallKey(argument);
   else if (!strcmp(code, "NC")) {
     // An entry that never got its name is still under its writing name.
@@ -92,7 +93,7 @@ int UndoLogRecords(int earlierToo, int* levelCount, int* levelFlags) {
   memset(levelFlags, 0, sizeof(int) * CreatedDirCapacity);
   PredecessorLogKept = 0;
   EarlierInstallation[0] = 0;
-  LoadTrustedPlaces();
+  int menuKnown = LoadTrustedPlaces();
   do {
     if (!ReadPendingLogLine(line)) return 0;
     int carried = CutCarriedLogLine(line, code, argument);
@@ -103,6 +104,9 @@ int UndoLogRecords(int earlierToo, int* levelCount, int* levelFlags) {
     // A record of the installation this run replaced ("EA <its own line>"), never one
     // carried twice.
     if (carried && (!earlierToo || !strcmp(code, "EA"))) continue;
+    // A shortcut record while the Start menu could not be read stops the undoing: passed
+    // over, its shortcut would stay unnoticed.
+    if (!menuKnown && (!strcmp(code, "CL") || !strcmp(code, "CI"))) return 0;
     if (!RecordIsTrusted(code, argument)) continue;
     if (!UndoRecord(code, argument, levelCount, levelFlags)) return 0;
   } while (InstallState.PendingLogLines > 0);

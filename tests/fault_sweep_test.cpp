@@ -88,11 +88,14 @@ void Restart() {
   ForgetRemovalsAtRestart();
 }
 
-// The files of the target folder but its log.
+// The files of the target folder but its log, and but the copies a successful run could
+// not drop (the next run or the uninstall drops them).
 Machine GameFiles(const Machine& machine) {
   Machine files;
   for (const std::string& entry : machine)
-    if (!entry.compare(0, 5, "file ") && entry.find("deinst.log") == std::string::npos) files.insert(entry);
+    if (!entry.compare(0, 5, "file ") && entry.find("deinst.log") == std::string::npos &&
+        entry.find(KeptAsideSuffix) == std::string::npos)
+      files.insert(entry);
   return files;
 }
 

@@ -4,8 +4,6 @@
 #include <objbase.h>
 #include <objidl.h>
 #include <string.h>
-#include <stdio.h>
-#include <stdlib.h>
 
 namespace {
 
@@ -15,7 +13,6 @@ const char* Failed = "";
 
 // 1 when this call is the one to fail; the last error is set then.
 bool Fails(const char* name, DWORD error) {
-  if (Counting && getenv("FAULT_TRACE")) { Counting = 0; fprintf(stderr, "%ld %s\n", Calls + 1, name); Counting = 1; }
   if (!Counting || ++Calls != FailAt) return false;
   Failed = name;
   SetLastError(error);
