@@ -70,6 +70,7 @@ struct InstallStateRecord {
   int CreatedDirFlags[CreatedDirCapacity];
   int CreatedDirCount;  // the levels of TargetFolder that the level walk handled
   int LogKeptAside;     // an earlier installation's log was kept aside for this run
+  int LevelRecordLost;  // this run's ID record did not reach its log
   unsigned char CopyBuffer[CopyBufferSize];
   char ScratchPath[PathCapacity];
   int PendingLogLines;

@@ -153,7 +153,8 @@ int BeginStaging() {
   int registered = ReadRegisteredInstallFolder(UninstallKeyName, elsewhere) &&
                    _stricmp(elsewhere, InstallState.TargetFolder) != 0;
   if (registered) MergeEarlierLevels(elsewhere, loggedLevels, levels);
-  if (!AppendLevelRecord(loggedLevels, levels) ||
+  InstallState.LevelRecordLost = !AppendLevelRecord(loggedLevels, levels);
+  if (InstallState.LevelRecordLost ||
       (keptEarlier && (!KeptAsidePath(earlierLog, InstallState.LogPath) || !AppendLogRecord("KA", InstallState.LogPath) ||
                        !CarryOverEarlierRecords(earlierLog))) ||
       (registered && !AppendLogRecord("PI", elsewhere))) {

@@ -156,7 +156,7 @@ int RollBackInstallation() {
   InstallState.ExpandedPayloadPresent = 0;
   // Levels made before the log could be created are known only to this run's own walk.
   if (!InstallState.LogOpened) {
-    RemoveCreatedLevels(InstallState.CreatedDirCount, InstallState.CreatedDirFlags);
+    if (InstallState.CreatedDirCount > 0) RemoveCreatedLevels(InstallState.CreatedDirCount, InstallState.CreatedDirFlags);
     return 1;
   }
 
@@ -167,9 +167,9 @@ int RollBackInstallation() {
   DeleteFileA(InstallState.LogPath);
   RestorePredecessorLog();
   // A level goes only when the log and this run's own walk both say it was created: the
-  // log on disk may have been changed since it was written. A log without its ID record
-  // (its write failed) names no level, and then the walk alone tells.
-  if (levelCount == 0) {
+  // log on disk may have been changed since it was written. When this run's ID record
+  // did not reach the log, the walk alone tells.
+  if (InstallState.LevelRecordLost) {
     levelCount = InstallState.CreatedDirCount;
     memcpy(levelFlags, InstallState.CreatedDirFlags, sizeof levelFlags);
   }
