@@ -34,6 +34,7 @@ enum FailureCodeValue {
   FailurePayloadDamaged = 20,
   FailureLogInUse = 21,  // the target folder's log is held open by a run still going
   FailureFilesInUse = 22,  // "Abbrechen" when a file of the earlier installation was in use
+  FailureLogUnreadable = 23,  // the target folder's log is there but could not be read
 };
 
 enum WizardPageValue {
@@ -70,6 +71,7 @@ struct InstallStateRecord {
   int CreatedDirFlags[CreatedDirCapacity];
   int CreatedDirCount;  // the levels of TargetFolder that the level walk handled
   int LogKeptAside;     // an earlier installation's log was kept aside for this run
+  int LevelRecordLost;  // this run's ID record did not reach its log
   unsigned char CopyBuffer[CopyBufferSize];
   char ScratchPath[PathCapacity];
   int PendingLogLines;

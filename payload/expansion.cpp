@@ -7,6 +7,7 @@
 #include "payload/szdd.h"
 #include "system/install_log.h"
 #include "system/kept_aside.h"
+#include "system/restart_removal.h"
 
 namespace {
 
@@ -76,13 +77,17 @@ int ExpandSlice(int tick) {
 
   LzClose(ExpandSource);
   ExpandSource = -1;
-  int closed = fclose(ExpandedFile) == 0;
+  int closed = CloseWrittenFile(ExpandedFile);
   ExpandedFile = nullptr;
   if (!closed) {
     InstallState.FailureCode = FailureExpandedCreate;
     return 0;
   }
-  if (!DeleteFileA(InstallState.StagedPayloadPath)) return 0;
+  // A staged copy that cannot go now goes at the next restart; the run is not held up.
+  if (!DeleteNowOrAtRestart(InstallState.StagedPayloadPath)) {
+    InstallState.FailureCode = FailureStagedCreate;
+    return 0;
+  }
   InstallState.StagedPayloadPresent = 0;
   return 1;
 }

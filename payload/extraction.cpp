@@ -14,6 +14,7 @@
 #include "system/install_log.h"
 #include "system/kept_aside.h"
 #include "system/record_trust.h"
+#include "system/restart_removal.h"
 
 namespace {
 
@@ -64,12 +65,13 @@ int FailExtraction(int code) {
 
 // Reads the CS records of the earlier installation's log, kept aside for this run (its
 // own, and those it carried over from the installations before it, later ones winning).
-void LoadEarlierSums() {
+// 0 when that log cannot be read: which files the player changed is then not known.
+int LoadEarlierSums() {
   char log[PathCapacity], line[LogLineCapacity], code[3], argument[LogLineCapacity];
   ArchiveNameIndex index;
-  if (!InstallState.LogKeptAside || !KeptAsidePath(log, InstallState.LogPath)) return;
-  FILE* file = fopen(log, "rt");
-  if (!file) return;
+  if (!InstallState.LogKeptAside) return 1;
+  FILE* file = KeptAsidePath(log, InstallState.LogPath) ? fopen(log, "rt") : nullptr;
+  if (!file) return 0;
   EarlierSums = (EarlierSum*)calloc(ExtractReader->EntryCount + 1, sizeof(EarlierSum));
   if (EarlierSums && IndexArchiveNames(ExtractReader, &index)) {
     while (fgets(line, sizeof line, file)) {
@@ -83,11 +85,14 @@ void LoadEarlierSums() {
     }
     FreeArchiveNameIndex(&index);
   }
+  int read = !ferror(file);
   fclose(file);
+  return read;
 }
 
 // 1 when the file at EntryPath is one the earlier installation wrote and that changed
-// since: its CRC-32 is no longer the one that installation logged.
+// since: its CRC-32 is no longer the one that installation logged; -1 when it cannot be
+// read to tell.
 int ChangedSinceWritten() {
   if (!EarlierSums || !EarlierSums[EntryIndex].Known) return 0;
   DWORD attributes = GetFileAttributesA(EntryPath);
@@ -95,14 +100,14 @@ int ChangedSinceWritten() {
     return 0;
   HANDLE file = CreateFileA(EntryPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return 0;
+  if (file == INVALID_HANDLE_VALUE) return -1;
   uint32_t crc = 0;
   DWORD read = 0;
   int whole = 1;
   while ((whole = ReadFile(file, InstallState.CopyBuffer, CopyBufferSize, &read, nullptr)) && read > 0)
     crc = Crc32Update(crc, InstallState.CopyBuffer, read);
   CloseHandle(file);
-  return whole && crc != EarlierSums[EntryIndex].Crc;
+  return !whole ? -1 : crc != EarlierSums[EntryIndex].Crc;
 }
 
 // Before anything of the earlier installation is replaced: while a file the archive would
@@ -161,7 +166,9 @@ int OpenNextEntry() {
   EntryKept = 0;
   // The player's changes to a file of the earlier installation stay: its data is read
   // past, and only the earlier installation's records, carried over, name the file.
-  if (ChangedSinceWritten()) return EntryKept = 1;
+  int changed = ChangedSinceWritten();
+  if (changed < 0) return FailExtraction(FailureEntryCreate);
+  if (changed) return EntryKept = 1;
   // The entry is written under a name of its own and takes the entry's name only once
   // whole: a file under the entry's name is never a part of it. Its folders come first
   // (their SD records before its NC), then what stood under its name is kept aside (KA),
@@ -208,7 +215,7 @@ int BeginExtraction() {
   ExtractReader = reader;
   EnsuredFolder[0] = 0;
   EarlierSums = nullptr;
-  LoadEarlierSums();
+  if (!LoadEarlierSums()) return FailExtraction(FailureLogUnreadable);
   // Unattended, a file in use is kept aside all the same where it can be (a running
   // program's file on the NT family), and its copy goes at the next restart.
   if (InstallState.LogKeptAside && !InstallState.Silent && !NoEntryHeld()) return FailExtraction(FailureFilesInUse);
@@ -246,7 +253,7 @@ int ExtractSlice(int tick) {
       DataRemaining -= chunk;
     } while (budget > 0 && EntryRemaining > 0);
     if (EntryRemaining == 0) {
-      int closed = EntryKept || fclose(EntryFile) == 0;
+      int closed = EntryKept || CloseWrittenFile(EntryFile);
       EntryFile = nullptr;
       ++EntryIndex;
       if (!closed) return FailExtraction(FailureEntryCreate);
@@ -257,7 +264,11 @@ int ExtractSlice(int tick) {
   if (tick < 95) return 1;
 
   EndExtraction();
-  if (!DeleteFileA(InstallState.ExpandedPayloadPath)) return 0;
+  // An archive copy that cannot go now goes at the next restart.
+  if (!DeleteNowOrAtRestart(InstallState.ExpandedPayloadPath)) {
+    InstallState.FailureCode = FailureExpandedCreate;
+    return 0;
+  }
   InstallState.ExpandedPayloadPresent = 0;
   return 1;
 }

@@ -63,6 +63,8 @@ int CarryOverEarlierRecords(const char* earlierLog) {
     if (!strcmp(code, "EA")) written = AppendLogRecord("EA", argument);
     else if (length + 4 < LogLineCapacity) written = AppendLogRecord("EA", line);
   }
+  // A read error would leave the earlier installation's records out unseen.
+  written = written && !ferror(earlier);
   fclose(earlier);
   return written;
 }
@@ -131,7 +133,7 @@ int BeginStaging() {
   // as the machine had them; an earlier installation that ended well may not have come
   // to drop what it kept aside.
   if (RecoverInterruptedRun()) DropKeptAsides(InstallState.LogPath);
-  if (InstallState.FailureCode == FailureLogInUse) return 0;
+  if (InstallState.FailureCode != FailureNone) return 0;
   int levels = WalkTargetLevels();
   InstallState.CreatedDirCount = levels;
 
@@ -151,7 +153,8 @@ int BeginStaging() {
   int registered = ReadRegisteredInstallFolder(UninstallKeyName, elsewhere) &&
                    _stricmp(elsewhere, InstallState.TargetFolder) != 0;
   if (registered) MergeEarlierLevels(elsewhere, loggedLevels, levels);
-  if (!AppendLevelRecord(loggedLevels, levels) ||
+  InstallState.LevelRecordLost = !AppendLevelRecord(loggedLevels, levels);
+  if (InstallState.LevelRecordLost ||
       (keptEarlier && (!KeptAsidePath(earlierLog, InstallState.LogPath) || !AppendLogRecord("KA", InstallState.LogPath) ||
                        !CarryOverEarlierRecords(earlierLog))) ||
       (registered && !AppendLogRecord("PI", elsewhere))) {
@@ -198,7 +201,7 @@ int StageSlice(int tick) {
   StageRemaining -= slice;
   if (tick == 19 || !written) {
     // A short write (a full disk) or a failed close leaves an incomplete copy.
-    if (fclose(StagedFile) != 0) written = 0;
+    if (!CloseWrittenFile(StagedFile)) written = 0;
     StagedFile = nullptr;
     ReleasePayload();
     if (!written) InstallState.FailureCode = FailureStagedCreate;

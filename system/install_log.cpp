@@ -4,6 +4,7 @@
 
 #include "base/bounded_text.h"
 #include "base/install_state.h"
+#include "system/kept_aside.h"
 
 namespace {
 
@@ -43,7 +44,7 @@ int CloseInstallLog(const char* productName) {
                 (FormatBounded(failure, sizeof failure, "%d", InstallState.FailureCode) &&
                  AppendLogRecord("FA", failure));
   written = AppendLogRecord("PN", productName) && written;
-  int closed = fclose(InstallState.LogFile) == 0;
+  int closed = CloseWrittenFile(InstallState.LogFile);
   InstallState.LogFile = nullptr;
   if (!closed && InstallState.FailureCode == FailureNone) InstallState.FailureCode = FailureLogWrite;
   return written && closed;

@@ -41,13 +41,14 @@ int FolderIsAbsolute(const char* folder) {
 
 }  // namespace
 
-void LoadTrustedPlaces() {
+int LoadTrustedPlaces() {
   char programs[PathCapacity];
   ProgramFolder[0] = ProgramFolderSlash[0] = 0;
   // Without a Programs folder no shortcut record is trusted.
   if (!ReadProgramsFolder(programs) || !FormatBounded(ProgramFolder, sizeof ProgramFolder, "%s\\%s", programs, ProgramFolderName) ||
       !FormatBounded(ProgramFolderSlash, sizeof ProgramFolderSlash, "%s\\", ProgramFolder))
     ProgramFolder[0] = ProgramFolderSlash[0] = 0;
+  return ProgramFolder[0] != 0;
 }
 
 int PathIsLinkFree(const char* folder, const char* relative, int lastToo) {

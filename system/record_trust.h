@@ -5,8 +5,9 @@
 // link on the way: a link itself may be removed, never what lies behind it.
 #pragma once
 
-// Reads the places records may name, for the log of TargetFolder.
-void LoadTrustedPlaces();
+// Reads the places records may name, for the log of TargetFolder; 0 when the Start
+// menu's folder could not be read (no shortcut record is trusted then).
+int LoadTrustedPlaces();
 // 1 when the record may be carried out.
 int RecordIsTrusted(const char* code, const char* argument);
 // 1 when no component of `relative` below `folder` (which ends with a backslash) is a

@@ -168,3 +168,5 @@ int WaitsForRestart(const char* path) {
 }
 
 int RemovalsWaitingForRestart() { return WaitingCount; }
+
+void ForgetRemovalsAtRestart() { WaitingCount = 0; }

@@ -29,3 +29,5 @@ int FolderHoldsOthers(const char* folder, const char* except, int* any);
 int WaitsForRestart(const char* path);
 // How many paths this process left for the restart.
 int RemovalsWaitingForRestart();
+// Once Windows has restarted nothing waits any more: forgets what this process left.
+void ForgetRemovalsAtRestart();

@@ -44,7 +44,8 @@ int UndoRecord(const char* code, const char* argument, int* levelCount, int* lev
   const char* target = InstallState.TargetFolder;
   char aside[PathCapacity];
   if (!strcmp(code, "RK")) {
-    if (UninstallEntryBelongsTo(argument, target)) RemoveUninstallKey(argument);
+    // A key that stays would stay unnoticed: the undoing stops, and the log with it.
+    if (UninstallEntryBelongsTo(argument, target) && !RemoveUninstallKey(argument)) return 0;
   } else if (!strcmp(code, "KR")) RestoreUninstallKey(argument);
   else if (!strcmp(code, "NC")) {
     // An entry that never got its name is still under its writing name.
@@ -92,7 +93,7 @@ int UndoLogRecords(int earlierToo, int* levelCount, int* levelFlags) {
   memset(levelFlags, 0, sizeof(int) * CreatedDirCapacity);
   PredecessorLogKept = 0;
   EarlierInstallation[0] = 0;
-  LoadTrustedPlaces();
+  int menuKnown = LoadTrustedPlaces();
   do {
     if (!ReadPendingLogLine(line)) return 0;
     int carried = CutCarriedLogLine(line, code, argument);
@@ -103,6 +104,9 @@ int UndoLogRecords(int earlierToo, int* levelCount, int* levelFlags) {
     // A record of the installation this run replaced ("EA <its own line>"), never one
     // carried twice.
     if (carried && (!earlierToo || !strcmp(code, "EA"))) continue;
+    // A shortcut record while the Start menu could not be read stops the undoing: passed
+    // over, its shortcut would stay unnoticed.
+    if (!menuKnown && (!strcmp(code, "CL") || !strcmp(code, "CI"))) return 0;
     if (!RecordIsTrusted(code, argument)) continue;
     if (!UndoRecord(code, argument, levelCount, levelFlags)) return 0;
   } while (InstallState.PendingLogLines > 0);
@@ -117,7 +121,10 @@ int OpenLogForUndo() {
   InstallState.LogFile = fopen(InstallState.LogPath, "rt");
   if (!InstallState.LogFile) return 0;
   InstallState.PendingLogLines = CountLogLines(InstallState.LogFile);
-  return 1;
+  // Lines after a read error would never be undone.
+  if (!ferror(InstallState.LogFile)) return 1;
+  CloseLogAfterUndo();
+  return 0;
 }
 
 void CloseLogAfterUndo() {
@@ -147,7 +154,11 @@ int RollBackInstallation() {
   InstallState.StagedPayloadPresent = 0;
   if (InstallState.ExpandedPayloadPresent) DeleteFileA(InstallState.ExpandedPayloadPath);
   InstallState.ExpandedPayloadPresent = 0;
-  if (!InstallState.LogOpened) return 1;
+  // Levels made before the log could be created are known only to this run's own walk.
+  if (!InstallState.LogOpened) {
+    if (InstallState.CreatedDirCount > 0) RemoveCreatedLevels(InstallState.CreatedDirCount, InstallState.CreatedDirFlags);
+    return 1;
+  }
 
   if (!OpenLogForUndo()) return 0;
   int levelCount = 0, levelFlags[CreatedDirCapacity];
@@ -156,7 +167,12 @@ int RollBackInstallation() {
   DeleteFileA(InstallState.LogPath);
   RestorePredecessorLog();
   // A level goes only when the log and this run's own walk both say it was created: the
-  // log on disk may have been changed since it was written.
+  // log on disk may have been changed since it was written. When this run's ID record
+  // did not reach the log, the walk alone tells.
+  if (InstallState.LevelRecordLost) {
+    levelCount = InstallState.CreatedDirCount;
+    memcpy(levelFlags, InstallState.CreatedDirFlags, sizeof levelFlags);
+  }
   if (levelCount > InstallState.CreatedDirCount) levelCount = InstallState.CreatedDirCount;
   for (int i = 0; i < CreatedDirCapacity; ++i) levelFlags[i] = levelFlags[i] && InstallState.CreatedDirFlags[i];
   RemoveCreatedLevels(levelCount, levelFlags);
@@ -176,7 +192,13 @@ int RecoverInterruptedRun() {
   char code[3] = "", previous[3] = "";
   FILE* log = fopen(InstallState.LogPath, "rt");
   int hasLines = log && LastLogLineCode(log, code, previous);
+  int unreadable = log && ferror(log);
   if (log) fclose(log);
+  // A log that cannot be read is neither empty nor finished: nothing is decided from it.
+  if (unreadable) {
+    InstallState.FailureCode = FailureLogUnreadable;
+    return 0;
+  }
   // A failed run that was killed while its message waited ended its log with FA and PN:
   // it is undone like any other run that did not end well.
   if (log && hasLines && EndsFinishedRun(code, previous)) return 1;  // a finished installation

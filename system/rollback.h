@@ -30,5 +30,5 @@ const char* EarlierInstallationOfUndoneLog();
 // last record is not PN, or FA precedes it), undoes that run quietly, as its failure
 // would have. Gives 1 when TargetFolder holds the log of a finished installation
 // (LogPath names it); a log that another run holds open is left alone, with
-// FailureCode 21.
+// FailureCode 21; one that cannot be read fails the run with FailureCode 23.
 int RecoverInterruptedRun();

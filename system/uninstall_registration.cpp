@@ -224,9 +224,9 @@ int RemoveUninstallKey(const char* keyName) {
   DWORD disposition = 0;
   if (!OpenEntryKey(subkey, &parent, &key, &disposition)) return 0;
   RegCloseKey(key);
-  RegDeleteKeyA(parent, subkey);
+  int removed = RegDeleteKeyA(parent, subkey) == ERROR_SUCCESS;
   RegCloseKey(parent);
-  return 1;
+  return removed;
 }
 
 int RestoreUninstallKey(const char* keyName) {

@@ -17,16 +17,7 @@
 
 namespace {
 
-const char UninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
-
-// Files with their contents below a folder, the Start menu and the uninstall entries.
-std::set<std::string> Machine(const std::string& parent) {
-  std::set<std::string> all;
-  for (const std::string& f : SnapshotTree(parent)) all.insert("file " + f);
-  for (const std::string& f : SnapshotTree(ProgramsFolder())) all.insert("menu " + f);
-  for (const std::string& r : SnapshotRegistry(HKEY_LOCAL_MACHINE, UninstallKey)) all.insert("reg " + r);
-  return all;
-}
+std::set<std::string> Machine(const std::string& parent) { return SnapshotMachine(parent); }
 
 int Install(HMODULE module, const std::string& target) {
   return RunInstallation(module, target, ScriptedUser(WizardScript())).FailureCode;

@@ -199,6 +199,15 @@ std::set<std::string> SnapshotRegistry(HKEY root, const std::string& path) {
   return entries;
 }
 
+std::set<std::string> SnapshotMachine(const std::string& parent) {
+  std::set<std::string> all;
+  for (const std::string& f : SnapshotTree(parent)) all.insert("file " + f);
+  for (const std::string& f : SnapshotTree(ProgramsFolder())) all.insert("menu " + f);
+  for (const std::string& r : SnapshotRegistry(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall"))
+    all.insert("reg " + r);
+  return all;
+}
+
 std::string ProgramsFolder() {
   char programs[MAX_PATH] = "";
   HKEY key;

@@ -34,6 +34,8 @@ void SetTarget(const std::string& folder);
 std::set<std::string> SnapshotTree(const std::string& folder);
 // Every key and value below a registry key, as text.
 std::set<std::string> SnapshotRegistry(HKEY root, const std::string& path);
+// Files with their contents below a folder, the Start menu and the uninstall entries.
+std::set<std::string> SnapshotMachine(const std::string& parent);
 // The user's "Programs" shell folder.
 std::string ProgramsFolder();
 // The program a shortcut starts; "" when it cannot be read.
