@@ -13,6 +13,7 @@
 #include "system/files_in_use.h"
 #include "system/install_log.h"
 #include "system/kept_aside.h"
+#include "system/pending_messages.h"
 #include "system/record_trust.h"
 
 namespace {
@@ -243,6 +244,8 @@ int ExtractSlice(int tick) {
   do {
     if (EntryName[0] == 0) {
       if ((unsigned)EntryIndex >= ExtractReader->EntryCount) break;
+      // A long tick lets the page paint and answer between two entries.
+      AnswerPendingMessagesIfDue();
       if (!OpenNextEntry()) return 0;
     }
     do {
