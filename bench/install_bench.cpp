@@ -1,8 +1,9 @@
 // Install timing on Wine: start-up with its check of the payload against the checksum
 // record, against a bare read of the same bytes; the wall time of the progress page
-// from "Installieren" to the final message against its floor of 101 timer periods, and
-// the longest work of a single tick of the schedule. Argument: the payload file (a
-// host path).
+// from "Installieren" to the final message against its floor of 101 timer periods, the
+// longest time the page went without handling a message, and the longest work of a
+// single tick of the schedule; extraction against bare files. Argument: the payload file
+// (a host path).
 #include <stdio.h>
 #include <shlobj.h>
 #include <string.h>

@@ -17,8 +17,9 @@ void BeginAnsweringTick(HWND page, DWORD interval) {
 void EndAnsweringTick() { AnsweringPage = nullptr; }
 
 void AnswerPendingMessagesIfDue() {
+  if (!AnsweringPage) return;
   DWORD start = GetTickCount();
-  if (!AnsweringPage || start - LastAnswered < AnswerInterval) return;
+  if (start - LastAnswered < AnswerInterval) return;
   HWND page = AnsweringPage;
   MSG message;
   // Bounded, should the handling of messages keep posting new ones.
