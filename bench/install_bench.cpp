@@ -371,13 +371,13 @@ int main(int argc, char** argv) {
   double barePageAfter = BarePageCreation(module);
 
   // Each tick's work alone. Extraction is compared with the bare cost of the same files,
-  // each time in a new folder as extraction finds the target; a small payload, whose
-  // figures the machine's noise outweighs, is installed nine times, the fastest counting.
+  // each time in a new folder as extraction finds the target; a payload whose figures the
+  // machine's noise can outweigh is installed several times, the fastest of each counting.
   double took[ScheduleTicks + 1] = {};
   double extraction = 0, bareCreate = 0, bareRenamed = 0;
   std::vector<std::string> entries;
   std::vector<Bytes> contents;
-  int rounds = InstallState.PayloadSize < 1048576 ? 9 : 1;
+  int rounds = InstallState.PayloadSize < 1048576 ? 9 : InstallState.PayloadSize < 16777216 ? 3 : 1;
   for (int round = 0; round < rounds; ++round) {
     if (round > 0) {
       CloseLog();
