@@ -1,12 +1,14 @@
 // Install timing on Wine: start-up with its check of the payload against the checksum
 // record, against a bare read of the same bytes; the wall time of the progress page
-// from "Installieren" to the final message against its floor of 101 timer periods, and
-// the longest work of a single tick of the schedule. Argument: the payload file (a
-// host path).
+// from "Installieren" to the final message against its floor of 101 timer periods, the
+// longest time the page went without handling a message, and the longest work of a
+// single tick of the schedule; extraction against bare files. Argument: the payload file
+// (a host path).
 #include <stdio.h>
 #include <shlobj.h>
 #include <string.h>
-#include <string.h>
+
+#include <algorithm>
 
 #include "base/install_state.h"
 #include "driver/gui_driver.h"
@@ -83,6 +85,63 @@ int MeasureStartUp(const Bytes& payload, const char* name) {
   return started;
 }
 
+// The longest time the page went without handling a message: a watcher thread posts a
+// probe to the installer's thread 2 ms after the one before was taken from the queue,
+// and the thread's message hook times each probe from its posting to its taking.
+const UINT ProbeMessage = WM_APP + 30;
+struct {
+  DWORD Thread;
+  HANDLE Taken, Stop, Watcher;
+  HHOOK Hook;
+  volatile double Posted;
+  double Longest;
+  int LongestTick;
+} Probe;
+
+LRESULT CALLBACK ProbeHook(int code, WPARAM removed, LPARAM lParam) {
+  const MSG* message = (const MSG*)lParam;
+  if (code == HC_ACTION && removed == PM_REMOVE && message->message == ProbeMessage && !message->hwnd) {
+    double waited = DriverNow() - Probe.Posted;
+    if (waited > Probe.Longest) {
+      Probe.Longest = waited;
+      Probe.LongestTick = TickCount;
+    }
+    SetEvent(Probe.Taken);
+  }
+  return CallNextHookEx(Probe.Hook, code, removed, lParam);
+}
+
+DWORD WINAPI ProbeWatcher(void*) {
+  HANDLE either[] = {Probe.Taken, Probe.Stop};
+  while (WaitForSingleObject(Probe.Stop, 2) == WAIT_TIMEOUT) {
+    Probe.Posted = DriverNow();
+    PostThreadMessageA(Probe.Thread, ProbeMessage, 0, 0);
+    if (WaitForMultipleObjects(2, either, FALSE, INFINITE) != WAIT_OBJECT_0) break;
+  }
+  return 0;
+}
+
+void StartProbes() {
+  Probe.Thread = GetCurrentThreadId();
+  Probe.Longest = 0;
+  Probe.LongestTick = 0;
+  Probe.Taken = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  Probe.Stop = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  Probe.Hook = SetWindowsHookExA(WH_GETMESSAGE, ProbeHook, nullptr, Probe.Thread);
+  Probe.Watcher = CreateThread(nullptr, 0, ProbeWatcher, nullptr, 0, nullptr);
+}
+
+void StopProbes() {
+  if (!Probe.Watcher) return;
+  SetEvent(Probe.Stop);
+  WaitForSingleObject(Probe.Watcher, INFINITE);
+  UnhookWindowsHookEx(Probe.Hook);
+  CloseHandle(Probe.Watcher);
+  CloseHandle(Probe.Taken);
+  CloseHandle(Probe.Stop);
+  Probe.Watcher = nullptr;
+}
+
 // Undoes a finished install, as the uninstaller would, to leave the prefix clean.
 void Remove() {
   InstallState.LogOpened = 1;
@@ -129,6 +188,25 @@ double CreateBare(const std::string& target, const std::vector<std::string>& nam
     if (renamed) MoveFileA(writing.c_str(), path.c_str());
   }
   return DriverNow() - start;
+}
+
+// The same files made bare in a new folder (base), as extraction finds the target, with
+// their subfolders made with bare CreateDirectoryA when a name's folder changes.
+double CreateBareInNewFolder(const std::string& base, const std::vector<std::string>& names,
+                             const std::vector<Bytes>& data, bool renamed) {
+  CreateDirectoryA(base.c_str(), nullptr);
+  double start = DriverNow();
+  std::string made;
+  for (const std::string& name : names) {
+    std::string folder = name.substr(0, name.rfind('\\') + 1);
+    if (folder == made) continue;
+    for (size_t at = folder.find('\\'); at != std::string::npos; at = folder.find('\\', at + 1))
+      CreateDirectoryA((base + folder.substr(0, at)).c_str(), nullptr);
+    made = folder;
+  }
+  double took = DriverNow() - start + CreateBare(base, names, data, renamed);
+  RemoveTree(base);
+  return took;
 }
 
 double DeleteBare(const std::string& target, const std::vector<std::string>& names) {
@@ -272,6 +350,7 @@ int main(int argc, char** argv) {
   double barePageBefore = BarePageCreation(module);
   double shown = 0;
   StartDriver([&](HWND window, WindowKind kind) {
+    if (kind == WindowKind::Progress) StartProbes();  // the page's own loop runs
     if (kind != WindowKind::MessageBox) return;
     shown = DriverNow();
     PressButton(window, IDOK);
@@ -280,6 +359,7 @@ int main(int argc, char** argv) {
   double start = DriverNow();
   RunWizard(TestBackdrop());
   double pageEnded = DriverNow();
+  StopProbes();
   FinishInstallation(TestBackdrop());
   StopDriver();
   int failure = InstallState.FailureCode;
@@ -290,16 +370,40 @@ int main(int argc, char** argv) {
   double bareLoop = BareTimerLoop();
   double barePageAfter = BarePageCreation(module);
 
-  // Each tick's work alone.
-  if (!Prepare(module, target)) return 1;
+  // Each tick's work alone. Extraction is compared with the bare cost of the same files,
+  // each time in a new folder as extraction finds the target; a payload whose figures the
+  // machine's noise can outweigh is installed several times, the fastest of each counting.
   double took[ScheduleTicks + 1] = {};
-  int longestTick = 1;
-  for (int tick = 1; tick <= ScheduleTicks; ++tick) {
-    double before = DriverNow();
-    RunScheduledStep(tick);
-    took[tick] = DriverNow() - before;
-    if (took[tick] > took[longestTick]) longestTick = tick;
+  double extraction = 0, bareCreate = 0, bareRenamed = 0;
+  std::vector<std::string> entries;
+  std::vector<Bytes> contents;
+  int rounds = InstallState.PayloadSize < 1048576 ? 9 : InstallState.PayloadSize < 16777216 ? 3 : 1;
+  for (int round = 0; round < rounds; ++round) {
+    if (round > 0) {
+      CloseLog();
+      Remove();
+    }
+    if (!Prepare(module, target)) return 1;
+    for (int tick = 1; tick <= ScheduleTicks; ++tick) {
+      double before = DriverNow();
+      RunScheduledStep(tick);
+      took[tick] = DriverNow() - before;
+    }
+    double extracted = 0;
+    for (int tick = 61; tick <= 95; ++tick) extracted += took[tick];
+    if (round == 0) {
+      entries = LoggedEntries();
+      for (const std::string& entry : entries) contents.push_back(ReadBytes(target + entry));
+    }
+    double created = CreateBareInNewFolder(folder + "bare\\", entries, contents, false);
+    double renamed = CreateBareInNewFolder(folder + "bare\\", entries, contents, true);
+    extraction = round ? std::min(extraction, extracted) : extracted;
+    bareCreate = round ? std::min(bareCreate, created) : created;
+    bareRenamed = round ? std::min(bareRenamed, renamed) : renamed;
   }
+  int longestTick = 1;
+  for (int tick = 1; tick <= ScheduleTicks; ++tick)
+    if (took[tick] > took[longestTick]) longestTick = tick;
   double longest = took[longestTick];
   int over = 0;
   std::string overTicks;
@@ -315,16 +419,9 @@ int main(int argc, char** argv) {
   double closeExpanded = 0, deleteExpanded = 0, closeStaged = 0, deleteStaged = 0;
   MeasureLargeFile(target, InstallState.ExpandedSize, &closeExpanded, &deleteExpanded);
   MeasureLargeFile(target, InstallState.PayloadSize, &closeStaged, &deleteStaged);
-  // Extraction against the bare cost of the same files in the same folder.
-  double extraction = 0;
-  for (int tick = 61; tick <= 95; ++tick) extraction += took[tick];
-  std::vector<std::string> entries = LoggedEntries();
-  std::vector<Bytes> contents;
-  for (const std::string& entry : entries) contents.push_back(ReadBytes(target + entry));
+  // The rollback against the bare deletion of the same files in the same folder.
   double bareDelete = DeleteBare(target, entries);
-  double bareCreate = CreateBare(target, entries, contents);
-  DeleteBare(target, entries);
-  double bareRenamed = CreateBare(target, entries, contents, true);
+  CreateBare(target, entries, contents);
   double entryCount = entries.empty() ? 1 : (double)entries.size();
   double undoStart = DriverNow();
   Remove();
@@ -336,7 +433,7 @@ int main(int argc, char** argv) {
          argv[2], extraction / entryCount, entries.size(), bareCreate / entryCount, extraction / bareCreate,
          undo / entryCount, bareDelete / entryCount, undo / bareDelete);
   printf("install %s: the writing name's cost: bare files written under a name of their own and then renamed "
-         "%.3f ms an entry, %.3f ms more than written under their names; extraction against them, ratio %.2f\n",
+         "%.3f ms an entry, %.3f ms more than written under their names; extraction against them, ratio %.2f (goal 1.15)\n",
          argv[2], bareRenamed / entryCount, (bareRenamed - bareCreate) / entryCount, extraction / bareRenamed);
   printf("install %s: the platform alone: closing a file of the expanded size just written %.1f ms, deleting it "
          "%.1f ms; closing one of the staged size %.1f ms, deleting it %.1f ms (tick 60 closes the first and deletes "
@@ -344,6 +441,9 @@ int main(int argc, char** argv) {
          argv[2], closeExpanded, deleteExpanded, closeStaged, deleteStaged, bareLinks, took[98]);
   printf("install %s: progress page to final message %.0f ms, bare loop of 101 timer events %.0f ms, ratio %.3f (goal 1.03)\n",
          argv[2], shown - start, bareLoop, (shown - start) / bareLoop);
+  printf("install %s: the page went at most %.0f ms without handling a message (the longest wait ended in tick %d; "
+         "a probe posted to its thread 2 ms after the one before was taken; goal 100 ms)\n",
+         argv[2], Probe.Longest, Probe.LongestTick);
   printf("install %s: where the time goes: page opened to tick 1 %.0f ms (the same template alone, created and shown "
          "by the platform: %.0f ms before the run, %.0f ms after it, then one timer period), ticks 1 to 100 %.0f ms (%.1f ms apart), tick 100 to the "
          "page's end %.0f ms, page's end to the final message %.0f ms\n",

@@ -13,6 +13,7 @@
 #include "system/files_in_use.h"
 #include "system/install_log.h"
 #include "system/kept_aside.h"
+#include "system/pending_messages.h"
 #include "system/record_trust.h"
 #include "system/restart_removal.h"
 
@@ -30,7 +31,11 @@ unsigned ArchivePosition;  // where ArchiveFile stands once the open entry is re
 uint32_t EntryCrc;         // CRC-32 of the open entry's bytes so far
 int EntryKept;             // the open entry is not written: the player changed its file
 char WritingPath[PathCapacity];  // where the open entry is written until it is whole
-char EnsuredFolder[PathCapacity];  // the last entry folder known to exist ("" at first)
+char EnsuredFolder[PathCapacity];  // the folder of the entry before: free of links and there
+int EnsuredFolderKnown;            // EnsuredFolder is set
+int EntryFolderMade;               // this run made the open entry's folder
+int TargetMade;                    // this run made the target folder
+int DeepestFolderMade;             // CreateEntryFolders made the deepest level it walked
 
 // What an earlier installation in the target folder wrote, by directory index: the CRC-32
 // its CS record gives for the entry's file. Null when there is no earlier log.
@@ -123,23 +128,35 @@ int NoEntryHeld() {
   return 1;
 }
 
-// Makes the folders of EntryName that are missing; entries of one folder follow each
-// other, so its levels are walked only when the folder changes.
-int EnsureEntryFolders() {
+// The open entry's folder: free of links, and there, its missing levels made (their SD
+// records first). Entries of one folder follow each other, so a folder is looked at only
+// when it changes. A folder this run made holds nothing but this run's entries, whose
+// names differ (checked at tick 61): no name in it needs a lookup before it is used.
+int PrepareEntryFolder() {
   const char* last = strrchr(EntryName, '\\');
   size_t length = last ? (size_t)(last - EntryName) : 0;
-  if (length == 0 || (strlen(EnsuredFolder) == length && !strncmp(EnsuredFolder, EntryName, length))) return 1;
-  // A folder that is there is left alone: walking its levels would make it the current
-  // directory, which no rollback in this process could then remove.
-  char folder[PathCapacity];
-  size_t end = strlen(InstallState.TargetFolder) + length;
-  CopyBounded(folder, sizeof folder, EntryPath);
-  folder[end] = 0;
-  DWORD attributes = GetFileAttributesA(folder);
-  if ((attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) && !CreateEntryFolders(EntryPath))
+  if (EnsuredFolderKnown && strlen(EnsuredFolder) == length && !strncmp(EnsuredFolder, EntryName, length)) return 1;
+  // Nothing is written through a link.
+  if (!PathIsLinkFree(InstallState.TargetFolder, EntryName, 0)) {
+    ReportUncreatablePath();
     return 0;
+  }
+  EntryFolderMade = TargetMade;
+  if (length > 0) {
+    // A folder that is there is left alone: walking its levels would make it the current
+    // directory, which no rollback in this process could then remove.
+    char folder[PathCapacity];
+    CopyBounded(folder, sizeof folder, EntryPath);
+    folder[strlen(InstallState.TargetFolder) + length] = 0;
+    DWORD attributes = GetFileAttributesA(folder);
+    DeepestFolderMade = 0;
+    if ((attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) && !CreateEntryFolders(EntryPath))
+      return 0;
+    EntryFolderMade = DeepestFolderMade;
+  }
   memcpy(EnsuredFolder, EntryName, length);
   EnsuredFolder[length] = 0;
+  EnsuredFolderKnown = 1;
   return 1;
 }
 
@@ -156,14 +173,9 @@ int OpenNextEntry() {
   EntryRemaining = entry->Size;
   if (!FormatBounded(EntryPath, sizeof EntryPath, "%s%s", InstallState.TargetFolder, EntryName))
     return FailExtraction(FailureEntryCreate);
-  // Nothing is written through a link; a file already there is kept aside first, so the
-  // entry is always a new file.
-  if (!PathIsLinkFree(InstallState.TargetFolder, EntryName, 0)) {
-    ReportUncreatablePath();
-    return FailExtraction(FailureEntryFolder);
-  }
   EntryCrc = 0;
   EntryKept = 0;
+  if (!PrepareEntryFolder()) return FailExtraction(FailureEntryFolder);
   // The player's changes to a file of the earlier installation stay: its data is read
   // past, and only the earlier installation's records, carried over, name the file.
   int changed = ChangedSinceWritten();
@@ -172,9 +184,10 @@ int OpenNextEntry() {
   // The entry is written under a name of its own and takes the entry's name only once
   // whole: a file under the entry's name is never a part of it. Its folders come first
   // (their SD records before its NC), then what stood under its name is kept aside (KA),
-  // and NC goes before the file exists; the undoing of NC takes the writing name too.
-  if (!EnsureEntryFolders()) return FailExtraction(FailureEntryFolder);
-  if (!FormatBounded(WritingPath, sizeof WritingPath, "%s%s", EntryPath, WritingSuffix) || !KeepFileAside(EntryPath, 0))
+  // so that the entry is always a new file, and NC goes before the file exists; the
+  // undoing of NC takes the writing name too.
+  if (!FormatBounded(WritingPath, sizeof WritingPath, "%s%s", EntryPath, WritingSuffix) ||
+      (!EntryFolderMade && !KeepFileAside(EntryPath, 0)))
     return FailExtraction(FailureEntryCreate);
   if (!AppendLogRecord("NC", EntryName)) return FailExtraction(FailureLogWrite);
   DWORD error = 0;
@@ -189,7 +202,9 @@ int OpenNextEntry() {
 int NameWholeEntry() {
   char sum[LogLineCapacity];
   if (!MoveFileA(WritingPath, EntryPath)) return FailExtraction(FailureEntryCreate);
-  if (!FormatBounded(sum, sizeof sum, "%08X %s", (unsigned)EntryCrc, EntryName) || !AppendLogRecord("CS", sum))
+  // No undoing needs CS (a log cut off before PN is undone whole): it reaches the disk
+  // with the next entry's NC, or at the end of the stage.
+  if (!FormatBounded(sum, sizeof sum, "%08X %s", (unsigned)EntryCrc, EntryName) || !AppendLogRecordLater("CS", sum))
     return FailExtraction(FailureLogWrite);
   return 1;
 }
@@ -213,7 +228,9 @@ int BeginExtraction() {
     return 0;
   }
   ExtractReader = reader;
-  EnsuredFolder[0] = 0;
+  EnsuredFolderKnown = 0;
+  // The walk's own flags: a level another installation made counts as made only in the log.
+  TargetMade = InstallState.CreatedDirCount > 0 && InstallState.CreatedDirFlags[InstallState.CreatedDirCount - 1] == 1;
   EarlierSums = nullptr;
   if (!LoadEarlierSums()) return FailExtraction(FailureLogUnreadable);
   // Unattended, a file in use is kept aside all the same where it can be (a running
@@ -237,6 +254,8 @@ int ExtractSlice(int tick) {
   do {
     if (EntryName[0] == 0) {
       if ((unsigned)EntryIndex >= ExtractReader->EntryCount) break;
+      // A long tick lets the page paint and answer between two entries.
+      AnswerPendingMessagesIfDue();
       if (!OpenNextEntry()) return 0;
     }
     do {
@@ -263,6 +282,7 @@ int ExtractSlice(int tick) {
   } while (budget > 0 || (tick == 95 && (unsigned)EntryIndex < ExtractReader->EntryCount));
   if (tick < 95) return 1;
 
+  if (!FlushInstallLog()) return FailExtraction(FailureLogWrite);
   EndExtraction();
   // An archive copy that cannot go now goes at the next restart.
   if (!DeleteNowOrAtRestart(InstallState.ExpandedPayloadPath)) {
@@ -280,6 +300,7 @@ int CreateEntryFolders(const char* path) {
   for (size_t i = 3; i < length; ++i) {
     if (work[i] != '\\') continue;
     work[i] = 0;
+    DeepestFolderMade = 0;
     if (!SetCurrentDirectoryA(work)) {
       // Each level made gets its own SD, written before the folder is: a killed run's
       // log names every folder it made, and removing one never made does nothing. A name
@@ -290,6 +311,7 @@ int CreateEntryFolders(const char* path) {
           ReportUncreatablePath();
         return 0;
       }
+      DeepestFolderMade = 1;
     }
     work[i] = '\\';
   }

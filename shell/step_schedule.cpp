@@ -9,6 +9,7 @@
 #include "payload/staging.h"
 #include "resources/resource_ids.h"
 #include "shell/wizard_pages.h"
+#include "system/pending_messages.h"
 #include "system/shortcuts.h"
 #include "system/uninstall_registration.h"
 
@@ -37,7 +38,9 @@ void HandleTimerEvent(HWND page) {
   }
   StepBusy = 1;
   ++TickCount;
+  BeginAnsweringTick(page, ScheduleTimerPeriod);
   RunScheduledStep(TickCount);
+  EndAnsweringTick();
   SendMessageA(GetDlgItem(page, IDC_PROGRESS_BAR), PBM_SETPOS, TickCount, 0);
   char text[32];
   wsprintfA(text, "Fortschritt: %d%%", TickCount);

@@ -9,17 +9,29 @@
 namespace {
 
 // A record that does not reach the disk leaves the log unable to undo what follows.
-int CheckedWrite(int printed) {
-  if (printed >= 0 && fflush(InstallState.LogFile) == 0) return 1;
+int Checked(int written) {
+  if (written) return 1;
   if (InstallState.FailureCode == FailureNone) InstallState.FailureCode = FailureLogWrite;
   return 0;
 }
+
+int CheckedWrite(int printed) { return Checked(printed >= 0 && fflush(InstallState.LogFile) == 0); }
 
 }  // namespace
 
 int AppendLogRecord(const char* code, const char* argument) {
   if (!InstallState.LogFile) return 1;
   return CheckedWrite(fprintf(InstallState.LogFile, "%s %s\n", code, argument));
+}
+
+int AppendLogRecordLater(const char* code, const char* argument) {
+  if (!InstallState.LogFile) return 1;
+  return Checked(fprintf(InstallState.LogFile, "%s %s\n", code, argument) >= 0);
+}
+
+int FlushInstallLog() {
+  if (!InstallState.LogFile) return 1;
+  return Checked(fflush(InstallState.LogFile) == 0);
 }
 
 int AppendLevelRecord(const int* flags, int count) {

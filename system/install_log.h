@@ -1,13 +1,19 @@
 // The install log "deinst.log": one record a line, a two-letter code, a blank and an
 // argument. Written while installing, read backwards by the rollback and the uninstaller.
-// Each record is on disk (flushed to the system) before the installer goes on, so a log
-// that a killed run leaves names what that run made.
+// Each record that an undoing needs is on disk (flushed to the system) before the
+// installer goes on, so a log that a killed run leaves names what that run made.
 #pragma once
 #include "system/log_format.h"
 
 // Appends "CODE argument\n" to the open log and flushes it. 1 when written or when no log
 // is open; 0 when the write failed, which fails the installation (FailureCode 19).
 int AppendLogRecord(const char* code, const char* argument);
+// Appends a record that no undoing needs (CS) without flushing it: the next record's
+// flush, or FlushInstallLog, or the close takes it to the disk, in its place in the order.
+// A log cut off before it is undone the same. Results as above.
+int AppendLogRecordLater(const char* code, const char* argument);
+// Flushes what AppendLogRecordLater left in the stream; results as above.
+int FlushInstallLog();
 // Appends the ID record: the level count, then one flag per level; results as above.
 int AppendLevelRecord(const int* flags, int count);
 // Appends the PN end marker, after FA <FailureCode> for a run that failed, and closes

@@ -10,6 +10,7 @@
 #include "base/install_state.h"
 #include "system/install_log.h"
 #include "system/kept_aside.h"
+#include "system/pending_messages.h"
 #include "system/programs_folder.h"
 
 namespace {
@@ -139,6 +140,7 @@ int CreateShortcuts() {
     char subPath[LinkPathCapacity];
     FormatBounded(subPath, sizeof subPath, "%s\\%s", ProgramFolderName, GameLinkName);
     if (!SetTargetFile(GameFile) || !CreateShellLink(subPath, InstallState.ScratchPath)) return 0;
+    AnswerPendingMessagesIfDue();  // the first link can take long: the shell's link object loads
     FormatBounded(subPath, sizeof subPath, "%s\\%s", ProgramFolderName, UninstallLinkName);
     if (!SetTargetFile(UninstallerFile) || !CreateShellLink(subPath, InstallState.ScratchPath)) return 0;
     return 1;
