@@ -4,7 +4,6 @@
 
 #include "base/bounded_text.h"
 #include "base/install_state.h"
-#include "system/kept_aside.h"
 
 namespace {
 
@@ -20,8 +19,7 @@ int CheckedWrite(int printed) { return Checked(printed >= 0 && fflush(InstallSta
 }  // namespace
 
 int AppendLogRecord(const char* code, const char* argument) {
-  if (!InstallState.LogFile) return 1;
-  return CheckedWrite(fprintf(InstallState.LogFile, "%s %s\n", code, argument));
+  return AppendLogRecordLater(code, argument) && FlushInstallLog();
 }
 
 int AppendLogRecordLater(const char* code, const char* argument) {
@@ -32,6 +30,11 @@ int AppendLogRecordLater(const char* code, const char* argument) {
 int FlushInstallLog() {
   if (!InstallState.LogFile) return 1;
   return Checked(fflush(InstallState.LogFile) == 0);
+}
+
+int CloseWrittenFile(FILE* stream) {
+  int flushed = fflush(stream) == 0;
+  return fclose(stream) == 0 && flushed;
 }
 
 int AppendLevelRecord(const int* flags, int count) {

@@ -14,6 +14,10 @@ int AppendLogRecord(const char* code, const char* argument);
 int AppendLogRecordLater(const char* code, const char* argument);
 // Flushes what AppendLogRecordLater left in the stream; results as above.
 int FlushInstallLog();
+// Closes a stream written to (the log, an entry, a temporary file); 1 when all it was
+// given reached the file. The buffer is flushed first: a C runtime may not report a flush
+// that fails inside fclose.
+int CloseWrittenFile(FILE* stream);
 // Appends the ID record: the level count, then one flag per level; results as above.
 int AppendLevelRecord(const int* flags, int count);
 // Appends the PN end marker, after FA <FailureCode> for a run that failed, and closes

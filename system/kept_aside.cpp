@@ -36,11 +36,6 @@ FILE* CreateNewFile(const char* path, const char* mode, DWORD* error) {
   return stream;
 }
 
-int CloseWrittenFile(FILE* stream) {
-  int flushed = fflush(stream) == 0;
-  return fclose(stream) == 0 && flushed;
-}
-
 int KeptAsidePath(char* aside, const char* path) {
   return FormatBounded(aside, PathCapacity, "%s%s", path, KeptAsideSuffix);
 }

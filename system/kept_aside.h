@@ -10,9 +10,6 @@
 // lookup of the name, and nothing already there (a file, a link) is written through.
 // Gives null and the system's error when it cannot.
 FILE* CreateNewFile(const char* path, const char* mode, DWORD* error);
-// Closes a stream written to; 1 when all it was given reached the file. The buffer is
-// flushed first: a C runtime may not report a flush that fails inside fclose.
-int CloseWrittenFile(FILE* stream);
 
 // Makes room at path: moves an existing file aside. 1 when the name is free now, 0 when
 // the file had to stay (the aside name is taken, the move or its record failed). With
