@@ -7,6 +7,7 @@
 #include "base/entry_names.h"
 #include "base/install_state.h"
 #include "base/product_names.h"
+#include "system/log_records.h"
 #include "system/programs_folder.h"
 
 namespace {
@@ -67,19 +68,36 @@ int PathIsLinkFree(const char* folder, const char* relative, int lastToo) {
   }
 }
 
-int RecordIsTrusted(const char* code, const char* argument) {
+int RecordNeedsMenu(int kind) {
+  RecordTrust rule = LogRecordKindOf(kind).Trust;
+  return rule == TrustMenuFolder || rule == TrustBelowMenu;
+}
+
+int RecordIsTrusted(int kind, const char* argument) {
   const char* target = InstallState.TargetFolder;
-  if (!strcmp(code, "ID") || !strcmp(code, "PN")) return 1;
-  if (!strcmp(code, "NC")) return RelativePathIsSafe(argument) && PathIsLinkFree(target, argument, 0);
-  if (!strcmp(code, "SD")) return LiesBelow(argument, target);
-  if (!strcmp(code, "CI"))
-    return ProgramFolder[0] && (_stricmp(argument, ProgramFolder) == 0 || LiesBelow(argument, ProgramFolderSlash));
-  if (!strcmp(code, "CL")) return ProgramFolder[0] && LiesBelow(argument, ProgramFolderSlash);
-  if (!strcmp(code, "KA")) return LiesBelow(argument, target) || (ProgramFolder[0] && LiesBelow(argument, ProgramFolderSlash));
-  if (!strcmp(code, "RK") || !strcmp(code, "KR")) return !strcmp(argument, UninstallKeyName);
-  if (!strcmp(code, "PG")) return !strcmp(argument, GroupName);
-  // The folder of another installation, whose shortcuts and entry an uninstall gives back.
-  if (!strcmp(code, "PI")) return FolderIsAbsolute(argument) && _stricmp(argument, target) != 0;
+  switch (LogRecordKindOf(kind).Trust) {
+    case TrustAlways:
+      return 1;
+    case TrustEntryName:
+      return RelativePathIsSafe(argument) && PathIsLinkFree(target, argument, 0);
+    case TrustBelowTarget:
+      return LiesBelow(argument, target);
+    case TrustMenuFolder:
+      return ProgramFolder[0] && (_stricmp(argument, ProgramFolder) == 0 || LiesBelow(argument, ProgramFolderSlash));
+    case TrustBelowMenu:
+      return ProgramFolder[0] && LiesBelow(argument, ProgramFolderSlash);
+    case TrustBelowEither:
+      return LiesBelow(argument, target) || (ProgramFolder[0] && LiesBelow(argument, ProgramFolderSlash));
+    case TrustUninstallKey:
+      return !strcmp(argument, UninstallKeyName);
+    case TrustGroup:
+      return !strcmp(argument, GroupName);
+    case TrustOtherInstallation:
+      // The folder of another installation, whose shortcuts and entry an uninstall gives back.
+      return FolderIsAbsolute(argument) && _stricmp(argument, target) != 0;
+    case TrustNever:
+      break;
+  }
   // Everything else, the screen saver, files in the Windows folder and ini entries among
   // it, is nothing this installer makes.
   return 0;

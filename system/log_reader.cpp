@@ -1,7 +1,11 @@
-#include "system/log_format.h"
+#include "system/log_reader.h"
 
 #include <stdlib.h>
 #include <string.h>
+
+#ifdef _WIN32
+#include "base/install_state.h"
+#endif
 
 namespace {
 
@@ -39,7 +43,39 @@ int Reserve(void** block, size_t* capacity, size_t needed, size_t size) {
   return 1;
 }
 
+// Splits a line (its line end, if any, included) into a record.
+void SplitLogLine(const char* line, LogRecord* record) {
+  char code[3];
+  size_t length = strlen(line);
+  if (length > 0 && line[length - 1] == '\n') --length;
+  memcpy(record->Line, line, length);
+  record->Line[length] = 0;
+  CutLogLine(record->Line, code, record->Argument);
+  record->Kind = LogRecordKindOfCode(code);
+  record->Carried = record->Kind == RecordCarried;
+  if (!record->Carried) return;
+  char carried[LogLineCapacity];
+  memcpy(carried, record->Argument, strlen(record->Argument) + 1);  // an argument is shorter than its line
+  CutLogLine(carried, code, record->Argument);
+  record->Kind = LogRecordKindOfCode(code);
+}
+
 }  // namespace
+
+FILE* OpenLogForReading(const char* path) { return fopen(path, "rt"); }
+
+int ReadNextLogRecord(FILE* log, LogRecord* record) {
+  char line[LogLineCapacity];
+  if (!fgets(line, LogLineCapacity, log)) return 0;
+  SplitLogLine(line, record);
+  return 1;
+}
+
+int CloseLogRead(FILE* log) {
+  int read = !ferror(log);
+  fclose(log);
+  return read;
+}
 
 int CountLogLines(FILE* log) {
   ForgetLines();
@@ -101,32 +137,21 @@ void CutLogLine(const char* line, char* code, char* argument) {
   argument[take] = 0;
 }
 
-int CutCarriedLogLine(const char* line, char* code, char* argument) {
-  CutLogLine(line, code, argument);
-  if (strcmp(code, "EA") != 0) return 0;
-  char carried[LogLineCapacity];
-  memcpy(carried, argument, strlen(argument) + 1);  // an argument is shorter than its line
-  CutLogLine(carried, code, argument);
-  return 1;
-}
-
-int LastLogLineCode(FILE* log, char* code, char* previous) {
-  char line[LogLineCapacity], argument[LogLineCapacity], before[3] = "";
-  code[0] = 0;
+int LastLogKinds(FILE* log, int* last, int* previous) {
+  LogRecord record;
+  int before = RecordUnknown, any = 0;
+  *last = RecordUnknown;
   if (fseek(log, 0, SEEK_SET) != 0) return 0;
-  int any = 0;
-  while (fgets(line, LogLineCapacity, log)) {
-    memcpy(before, code, sizeof before);
-    CutLogLine(line, code, argument);
+  while (ReadNextLogRecord(log, &record)) {
+    before = *last;
+    *last = record.Carried ? RecordCarried : record.Kind;
     any = 1;
   }
-  if (previous) memcpy(previous, before, sizeof before);
+  if (previous) *previous = before;
   return any;
 }
 
-int EndsFinishedRun(const char* last, const char* previous) {
-  return !strcmp(last, "PN") && strcmp(previous, "FA") != 0;
-}
+int EndsFinishedRun(int last, int previous) { return last == RecordEnd && previous != RecordFailure; }
 
 int DecodeLevelRecord(const char* argument, int* flags, int capacity, int* flagCount) {
   int count = 0, stored = 0, token = 0;
@@ -150,3 +175,40 @@ int DecodeLevelRecord(const char* argument, int* flags, int capacity, int* flagC
   *flagCount = stored;
   return count;
 }
+
+int DecodeChecksumRecord(const char* argument, uint32_t* crc, const char** name) {
+  char* end = nullptr;
+  *crc = (uint32_t)strtoul(argument, &end, 16);
+  *name = end + 1;
+  return end == argument + 8 && *end == ' ';
+}
+
+#ifdef _WIN32
+// The rollback's reading: LogFile backwards, from line PendingLogLines to the first.
+
+int OpenLogForUndo() {
+  InstallState.LogFile = fopen(InstallState.LogPath, "rt");
+  if (!InstallState.LogFile) return 0;
+  InstallState.PendingLogLines = CountLogLines(InstallState.LogFile);
+  // Lines after a read error would never be undone.
+  if (!ferror(InstallState.LogFile)) return 1;
+  CloseLogAfterUndo();
+  return 0;
+}
+
+void CloseLogAfterUndo() {
+  if (InstallState.LogFile) fclose(InstallState.LogFile);
+  InstallState.LogFile = nullptr;
+}
+
+int ReadPendingLogLine(char* line) {
+  return ReadLogLine(InstallState.LogFile, &InstallState.PendingLogLines, line);
+}
+
+int ReadPendingLogRecord(LogRecord* record) {
+  char line[LogLineCapacity];
+  if (!ReadPendingLogLine(line)) return 0;
+  SplitLogLine(line, record);
+  return 1;
+}
+#endif
