@@ -9,13 +9,8 @@ struct StageTicks {
   int Last;
 };
 
-inline constexpr StageTicks ScheduleTable[ScheduleStages] = {
-    {1, 19},   // staging: the payload resource copied to temp.un_
-    {20, 60},  // expansion: temp.un_ expanded to temp.uni
-    {61, 95},  // extraction: the archive's entries written to the target folder
-    {98, 98},  // the shortcuts
-    {99, 99},  // the uninstall entry
-};
+// Staging (temp.un_), expansion (temp.uni), extraction, the shortcuts, the uninstall entry.
+inline constexpr StageTicks ScheduleTable[ScheduleStages] = {{1, 19}, {20, 60}, {61, 95}, {98, 98}, {99, 99}};
 
-// How many slices a stage's ticks after its first run.
+// How many slices follow a stage's first tick.
 inline constexpr unsigned StageSlices(int stage) { return (unsigned)(ScheduleTable[stage].Last - ScheduleTable[stage].First); }

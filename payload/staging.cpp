@@ -59,16 +59,9 @@ int CarryOverEarlierRecords(const char* earlierLog) {
   int written = 1;
   while (written && ReadNextLogRecord(earlier, &record)) {
     size_t length = strlen(record.Line);
-    switch (LogRecordKindOf(record.Carried ? RecordCarried : record.Kind).Carry) {
-      case CarryLine:
-        if (length + 4 < LogLineCapacity) written = AppendLogRecord(RecordCarried, record.Line);
-        break;
-      case CarryArgument:
-        written = AppendLogRecord(RecordCarried, length > 3 ? record.Line + 3 : "");
-        break;
-      case CarryNot:
-        break;
-    }
+    RecordCarry carry = LogRecordKindOf(record.Carried ? RecordCarried : record.Kind).Carry;
+    if (carry == CarryArgument) written = AppendLogRecord(RecordCarried, length > 3 ? record.Line + 3 : "");
+    else if (carry == CarryLine && length + 4 < LogLineCapacity) written = AppendLogRecord(RecordCarried, record.Line);
   }
   // A read error would leave the earlier installation's records out unseen.
   return CloseLogRead(earlier) && written;

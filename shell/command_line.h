@@ -23,5 +23,5 @@ void ReadSetupOptions(const char* commandLine, SetupOptions* options);
 // Puts the /D= folder into TargetFolder (with its final backslash, as page 2 leaves
 // it) when it fits and passes page 2's checks (CheckTargetDrive); 1 when it did.
 int TakeTargetOption(const SetupOptions& options);
-// A run with options: the exit status (see SetupExitStatus).
+// A run with options: the exit status (exit_statuses.h).
 int RunWithOptions(HINSTANCE instance, const SetupOptions& options);

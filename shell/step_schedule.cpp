@@ -67,7 +67,7 @@ void RunScheduledStep(int tick) {
   int clean = InstallState.FailureCode == FailureNone;
   for (int stage = 0; stage < ScheduleStages; ++stage) {
     const StageTicks& ticks = ScheduleTable[stage];
-    // Staging begins whatever came before: it is where a run's failures start to count.
+    // Staging always begins; a later stage only while nothing has failed.
     if (tick == ticks.First && (clean || stage == StageStaging)) Steps[stage].Begin();
     else if (tick > ticks.First && tick <= ticks.Last) Steps[stage].Slice(tick);
   }

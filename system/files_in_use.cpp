@@ -38,17 +38,11 @@ int FindHeldFileOfLog(char* held) {
   int found = 0;
   while (!found && ReadNextLogRecord(log, &record)) {
     if (!RecordIsTrusted(record.Kind, record.Argument)) continue;
-    int named = 0;
-    switch (LogRecordKindOf(record.Kind).InUse) {
-      case InUseEntry:
-        named = FormatBounded(path, sizeof path, "%s%s", InstallState.TargetFolder, record.Argument);
-        break;
-      case InUseAsideFile:
-        named = KeptAsidePath(path, record.Argument);
-        break;
-      case InUseNone:
-        break;
-    }
+    // The files a record made, and the copies it kept aside.
+    const LogRecordKindRow& row = LogRecordKindOf(record.Kind);
+    int named = row.Undo == UndoDeleteEntry
+                    ? FormatBounded(path, sizeof path, "%s%s", InstallState.TargetFolder, record.Argument)
+                    : row.Aside == AsideFile && KeptAsidePath(path, record.Argument);
     found = named && FileIsHeld(path) && CopyBounded(held, PathCapacity, path);
   }
   CloseLogRead(log);

@@ -64,16 +64,9 @@ int RestoreKeptAside(const char* path) {
 
 void DropRecordedAside(int kind, const char* argument) {
   char aside[PathCapacity];
-  switch (LogRecordKindOf(kind).Aside) {
-    case AsideFile:
-      if (KeptAsidePath(aside, argument)) DeleteNowOrAtRestart(aside);
-      break;
-    case AsideKey:
-      DropUninstallKeyAside(argument);
-      break;
-    case AsideNone:
-      break;
-  }
+  RecordAside what = LogRecordKindOf(kind).Aside;
+  if (what == AsideFile && KeptAsidePath(aside, argument)) DeleteNowOrAtRestart(aside);
+  if (what == AsideKey) DropUninstallKeyAside(argument);
 }
 
 void DropKeptAsides(const char* logPath) {

@@ -9,54 +9,25 @@
 
 namespace {
 
-// The lines of the log counted last, kept in one block, so that fetching a line costs no
-// reading and undoing a log from its last line to its first stays linear in its length.
-// They belong to that stream as long as it keeps the length it had when counted.
+// The lines of the log counted last, kept so that fetching a line costs no reading and
+// undoing a log from its last line to its first stays linear in its length. They belong
+// to that stream as long as it keeps the length it had when counted.
 FILE* HeldLog;
 long HeldLength;
-char* HeldText;         // the lines one after the other, each with its end byte
-unsigned* HeldStarts;   // where each line begins in HeldText
+char (*HeldText)[LogLineCapacity];
 int HeldLines;
 
-long LengthOf(FILE* log) {
-  return fseek(log, 0, SEEK_END) == 0 ? ftell(log) : -1;
-}
-
-void ForgetLines() {
-  free(HeldText);
-  free(HeldStarts);
-  HeldText = nullptr;
-  HeldStarts = nullptr;
-  HeldLog = nullptr;
-  HeldLines = 0;
-}
-
-// Grows a block to hold at least `needed` items of `size` bytes; 0 when memory runs out.
-int Reserve(void** block, size_t* capacity, size_t needed, size_t size) {
-  if (needed <= *capacity) return 1;
-  size_t grown = *capacity ? *capacity : 256;
-  while (grown < needed) grown *= 2;
-  void* larger = realloc(*block, grown * size);
-  if (!larger) return 0;
-  *block = larger;
-  *capacity = grown;
-  return 1;
-}
+long LengthOf(FILE* log) { return fseek(log, 0, SEEK_END) == 0 ? ftell(log) : -1; }
 
 // Splits a line (its line end, if any, included) into a record.
 void SplitLogLine(const char* line, LogRecord* record) {
   char code[3];
-  size_t length = strlen(line);
-  if (length > 0 && line[length - 1] == '\n') --length;
-  memcpy(record->Line, line, length);
-  record->Line[length] = 0;
+  strcpy(record->Line, line);  // read with as many bytes
+  if (char* end = strchr(record->Line, '\n')) *end = 0;
   CutLogLine(record->Line, code, record->Argument);
-  record->Kind = LogRecordKindOfCode(code);
-  record->Carried = record->Kind == RecordCarried;
-  if (!record->Carried) return;
-  char carried[LogLineCapacity];
-  memcpy(carried, record->Argument, strlen(record->Argument) + 1);  // an argument is shorter than its line
-  CutLogLine(carried, code, record->Argument);
+  // A carried line's argument is a line of its own.
+  if ((record->Carried = LogRecordKindOfCode(code) == RecordCarried))
+    CutLogLine(strlen(record->Line) > 3 ? record->Line + 3 : "", code, record->Argument);
   record->Kind = LogRecordKindOfCode(code);
 }
 
@@ -78,35 +49,33 @@ int CloseLogRead(FILE* log) {
 }
 
 int CountLogLines(FILE* log) {
-  ForgetLines();
+  free(HeldText);
+  HeldText = nullptr;
+  HeldLog = nullptr;
   char line[LogLineCapacity];
-  int count = 0, held = 1;
-  size_t textUsed = 0, textCapacity = 0, startsCapacity = 0;
+  int count = 0, capacity = 0, held = 1;
   while (fgets(line, LogLineCapacity, log)) {
-    size_t length = strlen(line) + 1;
     // Without memory for them the lines are still counted, and fetched by scanning.
-    held = held && Reserve((void**)&HeldText, &textCapacity, textUsed + length, 1) &&
-           Reserve((void**)&HeldStarts, &startsCapacity, (size_t)count + 1, sizeof(unsigned));
-    if (held) {
-      memcpy(HeldText + textUsed, line, length);
-      HeldStarts[count] = (unsigned)textUsed;
-      textUsed += length;
+    if (held && count == capacity) {
+      capacity = capacity ? 2 * capacity : 256;
+      void* larger = realloc(HeldText, (size_t)capacity * LogLineCapacity);
+      held = larger != nullptr;
+      if (held) HeldText = (char(*)[LogLineCapacity])larger;
     }
+    if (held) strcpy(HeldText[count], line);
     ++count;
   }
   if (held && count > 0) {
     HeldLog = log;
     HeldLines = count;
     HeldLength = LengthOf(log);
-  } else {
-    ForgetLines();
   }
   return count;
 }
 
 int ReadLogLine(FILE* log, int* pending, char* line) {
   if (log == HeldLog && *pending >= 1 && *pending <= HeldLines && LengthOf(log) == HeldLength) {
-    strcpy(line, HeldText + HeldStarts[*pending - 1]);  // read with the same 500 bytes
+    strcpy(line, HeldText[*pending - 1]);  // read with the same 500 bytes
     --*pending;
     return 1;
   }
@@ -154,23 +123,17 @@ int LastLogKinds(FILE* log, int* last, int* previous) {
 int EndsFinishedRun(int last, int previous) { return last == RecordEnd && previous != RecordFailure; }
 
 int DecodeLevelRecord(const char* argument, int* flags, int capacity, int* flagCount) {
-  int count = 0, stored = 0, token = 0;
-  const char* p = argument;
-  while (*p) {
-    const char* end = strchr(p + 1, ' ');
+  int count = 0, stored = 0;
+  // Each number runs from a blank (the first from the start) to the next blank.
+  for (const char *p = argument, *end; *p; p = end) {
+    end = strchr(p + 1, ' ');
     if (!end) end = p + strlen(p);
     char text[LogLineCapacity];
     size_t length = (size_t)(end - p) < sizeof text ? (size_t)(end - p) : sizeof text - 1;
     memcpy(text, p, length);
     text[length] = 0;
-    int value = atoi(text);
-    if (token == 0) {
-      count = value;
-    } else if (stored < capacity) {
-      flags[stored++] = value;
-    }
-    ++token;
-    p = end;
+    if (p == argument) count = atoi(text);
+    else if (stored < capacity) flags[stored++] = atoi(text);
   }
   *flagCount = stored;
   return count;

@@ -1,70 +1,35 @@
-// The kinds of record an install log holds, in one table: each kind's two-letter code
-// (the log's bytes: a code never changes), the places the trust rule lets its argument
-// name, what undoing it does, what the drop of copies kept aside and the in-use check do
-// with it, and how a later installation carries it over. A new kind is one enum value
-// and one row. Portable: the fuzz target and the benchmarks read logs too.
+// The kinds of record an install log holds, in one table (log_records.cpp): each kind's
+// two-letter code (the log's bytes: a code never changes), the places the trust rule lets
+// its argument name, what undoing it does, what it kept aside, and how a later
+// installation carries it over. A new kind is one enum value and one row. Portable.
 #pragma once
 
 enum { LogLineCapacity = 500 };
 
+// NC SD CI CL PG RK KR KA PI EA CS PN FA ID, and any other code.
 enum LogRecordKind {
-  RecordNewFile,        // NC
-  RecordEntryFolder,    // SD
-  RecordMenuFolder,     // CI
-  RecordMenuLink,       // CL
-  RecordGroup,          // PG
-  RecordUninstallKey,   // RK
-  RecordKeyAside,       // KR
-  RecordKeptAside,      // KA
-  RecordEarlierFolder,  // PI
-  RecordCarried,        // EA
-  RecordChecksum,       // CS
-  RecordEnd,            // PN
-  RecordFailure,        // FA
-  RecordLevels,         // ID
-  RecordUnknown,        // any other code: nothing this installer writes
-  RecordKinds
+  RecordNewFile, RecordEntryFolder, RecordMenuFolder, RecordMenuLink, RecordGroup, RecordUninstallKey, RecordKeyAside,
+  RecordKeptAside, RecordEarlierFolder, RecordCarried, RecordChecksum, RecordEnd, RecordFailure, RecordLevels,
+  RecordUnknown, RecordKinds
 };
 
-// Where the trust rule (record_trust.h) lets a record's argument point.
+// Where the trust rule (record_trust.cpp) lets a record's argument point.
 enum RecordTrust {
-  TrustNever,             // refused whatever its argument
-  TrustAlways,            // names nothing on the machine
-  TrustEntryName,         // a safe relative name below TargetFolder, no link on the way
-  TrustBelowTarget,       // a path below TargetFolder
-  TrustMenuFolder,        // the Start menu's folder of the game, or a path below it
-  TrustBelowMenu,         // a path below the Start menu's folder of the game
-  TrustBelowEither,       // a path below TargetFolder or below the Start menu's folder
-  TrustUninstallKey,      // the uninstall key's name
-  TrustGroup,             // the Program Manager group's name
-  TrustOtherInstallation  // an absolute folder other than TargetFolder
+  TrustNever, TrustAlways, TrustEntryName, TrustBelowTarget, TrustMenuFolder, TrustBelowMenu, TrustBelowEither,
+  TrustUninstallKey, TrustGroup, TrustOtherInstallation
 };
-
 // What undoing a trusted record does (rollback.cpp).
 enum RecordUndo {
-  UndoNothing,
-  UndoDeleteEntry,       // deletes TargetFolder + argument (or it under its writing name)
-  UndoRemoveFolder,      // removes the folder when it is empty
-  UndoDeleteLink,        // deletes the shortcut when it still points into TargetFolder
-  UndoDeleteGroup,       // deletes the Program Manager group
-  UndoRemoveKey,         // removes the uninstall key when it still names TargetFolder
-  UndoRestoreKey,        // gives the key kept aside its name again
-  UndoRestoreAside,      // moves the copy kept aside back
-  UndoNoteEarlierFolder, // remembers the installation to give the shortcuts back to
-  UndoMergeLevels        // merges the levels of TargetFolder that were made
+  UndoNothing, UndoDeleteEntry, UndoRemoveFolder, UndoDeleteLink, UndoDeleteGroup, UndoRemoveKey, UndoRestoreKey,
+  UndoRestoreAside, UndoNoteEarlierFolder, UndoMergeLevels
 };
-
-// What dropping the copies a finished installation kept aside does (kept_aside.cpp),
-// and what the in-use check looks at (files_in_use.cpp).
+// What a record kept aside, for the drop after a finished run (kept_aside.cpp) and the
+// check for files in use (files_in_use.cpp).
 enum RecordAside { AsideNone, AsideFile, AsideKey };
-enum RecordInUse { InUseNone, InUseEntry, InUseAsideFile };
-
-// How a later installation carries a record of the one it replaces into its own log.
-enum RecordCarry {
-  CarryLine,      // "EA <the whole line>", when it fits a log line
-  CarryArgument,  // already carried: "EA <its argument>", never carried twice
-  CarryNot        // the end marker: the carrying log has its own
-};
+// How a later installation carries the record into its own log (staging.cpp): as
+// "EA <the whole line>" when it fits a line; already carried, as "EA <its argument>";
+// or not at all (the end marker: the carrying log has its own).
+enum RecordCarry { CarryLine, CarryArgument, CarryNot };
 
 struct LogRecordKindRow {
   LogRecordKind Kind;
@@ -72,7 +37,6 @@ struct LogRecordKindRow {
   RecordTrust Trust;
   RecordUndo Undo;
   RecordAside Aside;
-  RecordInUse InUse;
   RecordCarry Carry;
 };
 

@@ -42,6 +42,11 @@ int FolderIsAbsolute(const char* folder) {
 
 }  // namespace
 
+int RecordNeedsMenu(int kind) {
+  RecordTrust rule = LogRecordKindOf(kind).Trust;
+  return rule == TrustMenuFolder || rule == TrustBelowMenu;
+}
+
 int LoadTrustedPlaces() {
   char programs[PathCapacity];
   ProgramFolder[0] = ProgramFolderSlash[0] = 0;
@@ -68,37 +73,22 @@ int PathIsLinkFree(const char* folder, const char* relative, int lastToo) {
   }
 }
 
-int RecordNeedsMenu(int kind) {
-  RecordTrust rule = LogRecordKindOf(kind).Trust;
-  return rule == TrustMenuFolder || rule == TrustBelowMenu;
-}
-
 int RecordIsTrusted(int kind, const char* argument) {
   const char* target = InstallState.TargetFolder;
+  int menu = ProgramFolder[0] != 0;
   switch (LogRecordKindOf(kind).Trust) {
-    case TrustAlways:
-      return 1;
-    case TrustEntryName:
-      return RelativePathIsSafe(argument) && PathIsLinkFree(target, argument, 0);
-    case TrustBelowTarget:
-      return LiesBelow(argument, target);
-    case TrustMenuFolder:
-      return ProgramFolder[0] && (_stricmp(argument, ProgramFolder) == 0 || LiesBelow(argument, ProgramFolderSlash));
-    case TrustBelowMenu:
-      return ProgramFolder[0] && LiesBelow(argument, ProgramFolderSlash);
-    case TrustBelowEither:
-      return LiesBelow(argument, target) || (ProgramFolder[0] && LiesBelow(argument, ProgramFolderSlash));
-    case TrustUninstallKey:
-      return !strcmp(argument, UninstallKeyName);
-    case TrustGroup:
-      return !strcmp(argument, GroupName);
-    case TrustOtherInstallation:
-      // The folder of another installation, whose shortcuts and entry an uninstall gives back.
-      return FolderIsAbsolute(argument) && _stricmp(argument, target) != 0;
-    case TrustNever:
-      break;
+    case TrustAlways: return 1;
+    case TrustEntryName: return RelativePathIsSafe(argument) && PathIsLinkFree(target, argument, 0);
+    case TrustBelowTarget: return LiesBelow(argument, target);
+    case TrustMenuFolder: return menu && (_stricmp(argument, ProgramFolder) == 0 || LiesBelow(argument, ProgramFolderSlash));
+    case TrustBelowMenu: return menu && LiesBelow(argument, ProgramFolderSlash);
+    case TrustBelowEither: return LiesBelow(argument, target) || (menu && LiesBelow(argument, ProgramFolderSlash));
+    case TrustUninstallKey: return !strcmp(argument, UninstallKeyName);
+    case TrustGroup: return !strcmp(argument, GroupName);
+    // The folder of another installation, whose shortcuts and entry an uninstall gives back.
+    case TrustOtherInstallation: return FolderIsAbsolute(argument) && _stricmp(argument, target) != 0;
+    // The screen saver, files in the Windows folder, ini entries: nothing this installer makes.
+    case TrustNever: return 0;
   }
-  // Everything else, the screen saver, files in the Windows folder and ini entries among
-  // it, is nothing this installer makes.
   return 0;
 }

@@ -44,12 +44,9 @@ int UndoRecord(int kind, const char* argument, int* levelCount, int* levelFlags)
   // another folder by now stays.
   const char* target = InstallState.TargetFolder;
   switch (LogRecordKindOf(kind).Undo) {
-    case UndoRemoveKey:
-      // A key that stays would stay unnoticed: the undoing stops, and the log with it.
-      return !UninstallEntryBelongsTo(argument, target) || RemoveUninstallKey(argument);
-    case UndoRestoreKey:
-      RestoreUninstallKey(argument);
-      break;
+    // A key that stays would stay unnoticed: the undoing stops, and the log with it.
+    case UndoRemoveKey: return !UninstallEntryBelongsTo(argument, target) || RemoveUninstallKey(argument);
+    case UndoRestoreKey: RestoreUninstallKey(argument); break;
     case UndoDeleteEntry:
       // An entry that never got its name is still under its writing name.
       if (!DeleteJoined("%s%s", target, argument)) {
@@ -57,28 +54,18 @@ int UndoRecord(int kind, const char* argument, int* levelCount, int* levelFlags)
         if (FormatBounded(writing, sizeof writing, "%s%s", argument, WritingSuffix)) DeleteJoined("%s%s", target, writing);
       }
       break;
-    case UndoDeleteGroup:
-      DeleteProgmanGroup(argument);
-      break;
-    case UndoRemoveFolder:
-      RemoveFolderNowOrAtRestart(argument);
-      break;
-    case UndoDeleteLink:
-      if (ShellLinkBelongsTo(argument, target)) DeleteNowOrAtRestart(argument);
-      break;
-    case UndoNoteEarlierFolder:
-      CopyBounded(EarlierInstallation, sizeof EarlierInstallation, argument);
-      break;
+    case UndoDeleteGroup: DeleteProgmanGroup(argument); break;
+    case UndoRemoveFolder: RemoveFolderNowOrAtRestart(argument); break;
+    case UndoDeleteLink: if (ShellLinkBelongsTo(argument, target)) DeleteNowOrAtRestart(argument); break;
+    case UndoNoteEarlierFolder: CopyBounded(EarlierInstallation, sizeof EarlierInstallation, argument); break;
     case UndoRestoreAside:
       // The earlier log can only come back once the log being read is gone.
       if (!_stricmp(argument, InstallState.LogPath)) PredecessorLogKept = 1;
       else if (!DroppingAsides) RestoreKeptAside(argument);
       else DropRecordedAside(kind, argument);  // it was in use when its run ended
       break;
-    case UndoMergeLevels:
-      return MergeLevelRecord(argument, levelCount, levelFlags);
-    case UndoNothing:
-      break;
+    case UndoMergeLevels: return MergeLevelRecord(argument, levelCount, levelFlags);
+    case UndoNothing: break;
   }
   return 1;
 }
