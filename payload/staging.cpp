@@ -153,8 +153,8 @@ int BeginStaging() {
   if (registered) MergeEarlierLevels(elsewhere, loggedLevels, levels);
   InstallState.LevelRecordLost = !AppendLevelRecord(loggedLevels, levels);
   if (InstallState.LevelRecordLost ||
-      (keptEarlier && (!KeptAsidePath(earlierLog, InstallState.LogPath) || !AppendLogRecord(RecordKeptAside, InstallState.LogPath) ||
-                       !CarryOverEarlierRecords(earlierLog))) ||
+      (keptEarlier && (!KeptAsidePath(earlierLog, InstallState.LogPath) ||
+                       !AppendLogRecord(RecordKeptAside, InstallState.LogPath) || !CarryOverEarlierRecords(earlierLog))) ||
       (registered && !AppendLogRecord(RecordEarlierFolder, elsewhere))) {
     if (InstallState.FailureCode == FailureNone) InstallState.FailureCode = FailureLogWrite;
     return 0;
