@@ -16,15 +16,16 @@ int Checked(int written) {
 
 int CheckedWrite(int printed) { return Checked(printed >= 0 && fflush(InstallState.LogFile) == 0); }
 
+// Appends a record without flushing it.
+int AppendLogRecordLater(int kind, const char* argument) {
+  if (!InstallState.LogFile) return 1;
+  return Checked(fprintf(InstallState.LogFile, "%s %s\n", LogRecordKindOf(kind).Code, argument) >= 0);
+}
+
 }  // namespace
 
 int AppendLogRecord(int kind, const char* argument) {
   return AppendLogRecordLater(kind, argument) && FlushInstallLog();
-}
-
-int AppendLogRecordLater(int kind, const char* argument) {
-  if (!InstallState.LogFile) return 1;
-  return Checked(fprintf(InstallState.LogFile, "%s %s\n", LogRecordKindOf(kind).Code, argument) >= 0);
 }
 
 int FlushInstallLog() {

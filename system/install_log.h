@@ -12,11 +12,7 @@
 // written or when no log is open; 0 when the write failed, which fails the installation
 // (FailureCode 19).
 int AppendLogRecord(int kind, const char* argument);
-// Appends a record that no undoing needs (CS) without flushing it: the next record's
-// flush, or FlushInstallLog, or the close takes it to the disk, in its place in the order.
-// A log cut off before it is undone the same. Results as above.
-int AppendLogRecordLater(int kind, const char* argument);
-// Flushes what AppendLogRecordLater left in the stream; results as above.
+// Flushes what AppendChecksumRecord left in the stream; results as above.
 int FlushInstallLog();
 // Closes a stream written to (the log, an entry, a temporary file); 1 when all it was
 // given reached the file. The buffer is flushed first: a C runtime may not report a flush
@@ -24,7 +20,9 @@ int FlushInstallLog();
 int CloseWrittenFile(FILE* stream);
 // Appends the ID record: the level count, then one flag per level; results as above.
 int AppendLevelRecord(const int* flags, int count);
-// Appends, to be flushed later, the CS record of an entry written whole; results as above.
+// Appends the CS record of an entry written whole, which no undoing needs, without
+// flushing it: the next record's flush, or FlushInstallLog, or the close takes it to the
+// disk, in its place in the order. A log cut off before it is undone the same.
 int AppendChecksumRecord(uint32_t crc, const char* entryName);
 // Appends the PN end marker, after FA <FailureCode> for a run that failed, and closes
 // the log; 0 when a write or the close failed (FailureCode 19).
