@@ -6,6 +6,7 @@
 #include "base/bounded_text.h"
 #include "base/install_state.h"
 #include "base/product_names.h"
+#include "system/dll_loading.h"
 #include "system/restart_removal.h"
 #include "system/rollback.h"
 #include "system/single_run.h"
@@ -105,6 +106,7 @@ int IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
+  LimitDllSearchToSystemFolder();
   char folder[PathCapacity];
   HelperArguments helper;
   if (ReadHelperArguments(commandLine, &helper)) {
