@@ -21,6 +21,7 @@ enum UnattendedStatus {
   UnattendedFolderKept = 1,   // done; the install folder stays: it holds files of the user's
   UnattendedFailed = 2,       // no readable or a damaged "deinst.log", or the copy did not start
   UnattendedRefused = 3,      // an unknown option: nothing was touched
+  UnattendedNotFromUninstaller = 6,  // the helper's switch, given by anything but the uninstaller: nothing touched
   // 4: another setup or uninstall runs (AnotherRunGoing); 5: done, and files that were in
   // use go at the next restart (DoneRestartNeeded).
 };
@@ -87,6 +88,17 @@ int RunUnattendedHelper(const HelperArguments& arguments) {
   return status;
 }
 
+// The copy of an uninstall with its question: once the original has ended (its file can
+// only go then), undoes the log and says how it went.
+int RunHelper(const HelperArguments& arguments) {
+  WaitForSingleObject(arguments.Original, 30000);
+  CloseHandle(arguments.Original);
+  if (!NoFileOfLogHeld(arguments.InstallFolder)) return 1;
+  int outcome = UninstallFrom(arguments.InstallFolder);
+  ShowOutcome(outcome, arguments.InstallFolder);
+  return outcome == UninstallComplete || outcome == UninstallFolderKept || outcome == UninstallAtRestart ? 0 : 1;
+}
+
 // "uninst.exe /S": starts the copy and ends with the status it reports.
 int RunUnattended() {
   char folder[PathCapacity];
@@ -110,14 +122,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
   char folder[PathCapacity];
   HelperArguments helper;
   if (ReadHelperArguments(commandLine, &helper)) {
-    if (helper.Report) return RunUnattendedHelper(helper);
-    // The original's file can only go once it has ended.
-    WaitForSingleObject(helper.Original, 30000);
-    CloseHandle(helper.Original);
-    if (!NoFileOfLogHeld(helper.InstallFolder)) return 1;
-    int outcome = UninstallFrom(helper.InstallFolder);
-    ShowOutcome(outcome, helper.InstallFolder);
-    return outcome == UninstallComplete || outcome == UninstallFolderKept || outcome == UninstallAtRestart ? 0 : 1;
+    if (!StartedByUninstaller(helper)) return UnattendedNotFromUninstaller;
+    int status = helper.Report ? RunUnattendedHelper(helper) : RunHelper(helper);
+    LeaveHelperFolder(helper);
+    return status;
   }
   // Options: "/S" only (any letter case); anything else is refused before anything
   // is touched, with a message unless /S is among them.
