@@ -75,7 +75,7 @@ int MakeHelperFolderIn(const char* parent, SECURITY_ATTRIBUTES* access, char* fo
   static unsigned long mixed = 0;
   for (int attempt = 0; attempt < 100; ++attempt) {
     mixed = (mixed ^ GetTickCount() ^ (GetCurrentProcessId() << 7)) * 2654435761UL + (unsigned long)attempt;
-    if (!FormatBounded(folder, PathCapacity - 14, "%sfrb%08lX.tmp\\", parent, mixed)) return 0;
+    if (!FormatBounded(folder, PathCapacity, "%sfrb%08lX.tmp\\", parent, mixed)) return 0;
     if (CreateDirectoryA(folder, access)) return 1;
     if (GetLastError() != ERROR_ALREADY_EXISTS) return 0;
   }
@@ -117,7 +117,11 @@ int StartHelperCopy(const char* installFolder, HANDLE* report) {
   DWORD length = GetModuleFileNameA(nullptr, self, sizeof self);
   if (length == 0 || length >= sizeof self) return 0;
   if (!MakeHelperFolder(folder)) return 0;
-  if (!FormatBounded(copy, sizeof copy, "%s%s", folder, HelperFileName) || !CopyFileA(self, copy, TRUE)) {
+  if (!FormatBounded(copy, sizeof copy, "%s%s", folder, HelperFileName)) {
+    RemoveDirectoryA(folder);
+    return 0;
+  }
+  if (!CopyFileA(self, copy, TRUE)) {
     DeleteFileA(copy);
     RemoveDirectoryA(folder);
     return 0;
