@@ -21,7 +21,8 @@ enum UnattendedStatus {
   UnattendedFolderKept = 1,   // done; the install folder stays: it holds files of the user's
   UnattendedFailed = 2,       // no readable or a damaged "deinst.log", or the copy did not start
   UnattendedRefused = 3,      // an unknown option: nothing was touched
-  UnattendedNotFromUninstaller = 6,  // the helper's switch, given by anything but the uninstaller: nothing touched
+  // 6: the helper's switch, given by anything but the uninstaller: nothing was touched
+  UnattendedNotFromUninstaller = 6,
   // 4: another setup or uninstall runs (AnotherRunGoing); 5: done, and files that were in
   // use go at the next restart (DoneRestartNeeded).
 };
