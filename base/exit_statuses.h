@@ -14,4 +14,6 @@ enum ExitStatus {
   UnattendedRefused = 3,       // an unknown option: nothing was touched
   AnotherRunGoing = 4,         // both: another setup or uninstall runs; nothing was touched
   DoneRestartNeeded = 5,       // both, /S: done, and files that were in use go at the next restart
+  UnattendedNotFromUninstaller = 6,  // uninst.exe: the helper's switch, given by anything but the
+                                     // uninstaller: nothing was touched
 };

@@ -35,6 +35,7 @@ enum FailureCodeValue {
   FailureLogInUse = 21,  // the target folder's log is held open by a run still going
   FailureFilesInUse = 22,  // "Abbrechen" when a file of the earlier installation was in use
   FailureLogUnreadable = 23,  // the target folder's log is there but could not be read
+  FailureCommonControls = 24,  // no comctl32.dll with InitCommonControls in the system folder
 };
 
 enum WizardPageValue {

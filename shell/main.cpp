@@ -7,9 +7,11 @@
 #include "shell/command_line.h"
 #include "shell/setup_run.h"
 #include "shell/start_up.h"
+#include "system/dll_loading.h"
 #include "system/single_run.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
+  LimitDllSearchToSystemFolder();
   SetupOptions options;
   ReadSetupOptions(commandLine, &options);
   if (!ClaimTheOnlyRun()) return RefuseSecondRun(options.Silent);

@@ -1,7 +1,6 @@
 #include "shell/start_up.h"
 
 #include <windows.h>
-#include <commctrl.h>
 #include <objbase.h>
 #include <string.h>
 
@@ -10,6 +9,7 @@
 #include "base/product_names.h"
 #include "payload/payload_checksum.h"
 #include "resources/resource_ids.h"
+#include "system/dll_loading.h"
 #include "system/uninstall_registration.h"
 
 namespace {
@@ -53,7 +53,10 @@ int InitInstallState() {
   InstallState.FailureCode = FailureNone;
   // A drive without a disk must answer as missing, never with the system's own box.
   SetErrorMode(SEM_FAILCRITICALERRORS);
-  InitCommonControls();
+  if (!InitSystemCommonControls()) {
+    InstallState.FailureCode = FailureCommonControls;
+    return 0;
+  }
 
   InstallState.PlatformKind = CurrentPlatformKind();
 

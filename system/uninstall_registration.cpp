@@ -7,6 +7,7 @@
 #include "base/entry_names.h"
 #include "base/install_state.h"
 #include "base/product_names.h"
+#include "system/dll_loading.h"
 #include "system/install_log.h"
 
 namespace {
@@ -121,8 +122,8 @@ int UninstallerPathOf(const char* text, char* path) {
 char VersionInfo[8192];
 
 int LoadVersionInfo(const char* file) {
-  DWORD ignored = 0, size = GetFileVersionInfoSizeA((LPSTR)file, &ignored);
-  return size > 0 && size <= sizeof VersionInfo && GetFileVersionInfoA((LPSTR)file, 0, size, VersionInfo);
+  DWORD size = SystemFileVersionInfoSize(file);
+  return size > 0 && size <= sizeof VersionInfo && SystemFileVersionInfo(file, size, VersionInfo);
 }
 
 // One text of the loaded version information, from the block resources/version_info.rc
@@ -132,7 +133,7 @@ int VersionText(const char* name, char* text, size_t capacity) {
   void* value = nullptr;
   UINT length = 0;
   return FormatBounded(query, sizeof query, "\\StringFileInfo\\040704E4\\%s", name) &&
-         VerQueryValueA(VersionInfo, query, &value, &length) && value && length > 0 &&
+         SystemVerQueryValue(VersionInfo, query, &value, &length) && value && length > 0 &&
          ((const char*)value)[0] && CopyBounded(text, capacity, (const char*)value);
 }
 

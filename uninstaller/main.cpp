@@ -7,6 +7,7 @@
 #include "base/exit_statuses.h"
 #include "base/install_state.h"
 #include "base/product_names.h"
+#include "system/dll_loading.h"
 #include "system/restart_removal.h"
 #include "system/rollback.h"
 #include "system/single_run.h"
@@ -77,6 +78,17 @@ int RunUnattendedHelper(const HelperArguments& arguments) {
   return status;
 }
 
+// The copy of an uninstall with its question: once the original has ended (its file can
+// only go then), undoes the log and says how it went.
+int RunHelper(const HelperArguments& arguments) {
+  WaitForSingleObject(arguments.Original, 30000);
+  CloseHandle(arguments.Original);
+  if (!NoFileOfLogHeld(arguments.InstallFolder)) return 1;
+  int outcome = UninstallFrom(arguments.InstallFolder);
+  ShowOutcome(outcome, arguments.InstallFolder);
+  return outcome == UninstallComplete || outcome == UninstallFolderKept || outcome == UninstallAtRestart ? 0 : 1;
+}
+
 // "uninst.exe /S": starts the copy and ends with the status it reports.
 int RunUnattended() {
   char folder[PathCapacity];
@@ -94,17 +106,14 @@ int RunUnattended() {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
+  LimitDllSearchToSystemFolder();
   char folder[PathCapacity];
   HelperArguments helper;
   if (ReadHelperArguments(commandLine, &helper)) {
-    if (helper.Report) return RunUnattendedHelper(helper);
-    // The original's file can only go once it has ended.
-    WaitForSingleObject(helper.Original, 30000);
-    CloseHandle(helper.Original);
-    if (!NoFileOfLogHeld(helper.InstallFolder)) return 1;
-    int outcome = UninstallFrom(helper.InstallFolder);
-    ShowOutcome(outcome, helper.InstallFolder);
-    return outcome == UninstallComplete || outcome == UninstallFolderKept || outcome == UninstallAtRestart ? 0 : 1;
+    if (!StartedByUninstaller(helper)) return UnattendedNotFromUninstaller;
+    int status = helper.Report ? RunUnattendedHelper(helper) : RunHelper(helper);
+    LeaveHelperFolder(helper);
+    return status;
   }
   // Options: "/S" only (any letter case); anything else is refused before anything
   // is touched, with a message unless /S is among them.

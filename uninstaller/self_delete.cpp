@@ -10,8 +10,95 @@
 namespace {
 
 const char HelperSwitch[] = "/entfernen ";
-// Unattended: "/entfernen-still <original> <report> <original's file>".
+// The copy's file, alone in its folder "frbXXXXXXXX.tmp".
+const char HelperFileName[] = "uninst.exe";
+// "/entfernen <original> <own file> <install folder>"; unattended:
+// "/entfernen-still <original> <own file> <report> <original's file>" (handle numbers).
 const char UnattendedHelperSwitch[] = "/entfernen-still ";
+
+// The access list of the copy's folder when the uninstaller runs elevated: administrators
+// and SYSTEM may do anything, users read and run (and so nobody else may put a DLL there).
+const char HelperFolderAccess[] = "D:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;GRGX;;;BU)";
+const char AdministratorsSid[] = "S-1-5-32-544";
+
+// FILE_RENAME_INFO of SetFileInformationByHandle (Windows Vista and later), with room
+// for a path.
+struct RenameInfo {
+  DWORD Flags;
+  HANDLE RootDirectory;
+  DWORD FileNameLength;
+  WCHAR FileName[PathCapacity];
+};
+const int FileRenameInfoClass = 3;
+typedef BOOL(WINAPI* SetFileInformationByHandleCall)(HANDLE, int, LPVOID, DWORD);
+
+// Renames the copy's own file through the handle it inherited, which deletes it as the
+// process ends (so that the deletion follows the new name everywhere), else by its name.
+int MoveOwnFile(HANDLE ownFile, const char* self, const char* moved) {
+  SetFileInformationByHandleCall rename = (SetFileInformationByHandleCall)(void*)GetProcAddress(
+      GetModuleHandleA("kernel32.dll"), "SetFileInformationByHandle");
+  RenameInfo info = {};
+  int characters = MultiByteToWideChar(CP_ACP, 0, moved, -1, info.FileName, PathCapacity);
+  info.FileNameLength = characters > 0 ? (DWORD)(characters - 1) * sizeof(WCHAR) : 0;
+  if (rename && characters > 0 && rename(ownFile, FileRenameInfoClass, &info, sizeof info)) return 1;
+  return MoveFileA(self, moved);
+}
+
+typedef BOOL(WINAPI* CheckTokenMembershipCall)(HANDLE, PSID, PBOOL);
+typedef BOOL(WINAPI* StringToSidCall)(LPCSTR, PSID*);
+typedef BOOL(WINAPI* StringToDescriptorCall)(LPCSTR, DWORD, PSECURITY_DESCRIPTOR*, PULONG);
+
+// The descriptor of HelperFolderAccess when this process runs with the Administrators
+// group (the NT family from Windows 2000 on: the calls are looked up, NT 4 and Windows
+// 95/98 lack them); null otherwise. Freed with LocalFree.
+PSECURITY_DESCRIPTOR ElevatedFolderAccess() {
+  HMODULE advapi = GetModuleHandleA("advapi32.dll");
+  if (!advapi) return nullptr;
+  CheckTokenMembershipCall isMember = (CheckTokenMembershipCall)(void*)GetProcAddress(advapi, "CheckTokenMembership");
+  StringToSidCall toSid = (StringToSidCall)(void*)GetProcAddress(advapi, "ConvertStringSidToSidA");
+  StringToDescriptorCall toDescriptor = (StringToDescriptorCall)(void*)GetProcAddress(
+      advapi, "ConvertStringSecurityDescriptorToSecurityDescriptorA");
+  PSID administrators = nullptr;
+  BOOL member = FALSE;
+  if (!isMember || !toSid || !toDescriptor || !toSid(AdministratorsSid, &administrators)) return nullptr;
+  if (!isMember(nullptr, administrators, &member)) member = FALSE;
+  LocalFree(administrators);
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (!member || !toDescriptor(HelperFolderAccess, 1 /* SDDL_REVISION_1 */, &descriptor, nullptr)) return nullptr;
+  return descriptor;
+}
+
+// Makes a new folder "frbXXXXXXXX.tmp" under a random name in parent (with its final
+// backslash) and writes its path, with the final backslash, to folder. A name that
+// stands already (a folder, a file, a link) is never used: another is tried.
+int MakeHelperFolderIn(const char* parent, SECURITY_ATTRIBUTES* access, char* folder) {
+  static unsigned long mixed = 0;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    mixed = (mixed ^ GetTickCount() ^ (GetCurrentProcessId() << 7)) * 2654435761UL + (unsigned long)attempt;
+    if (!FormatBounded(folder, PathCapacity, "%sfrb%08lX.tmp\\", parent, mixed)) return 0;
+    if (CreateDirectoryA(folder, access)) return 1;
+    if (GetLastError() != ERROR_ALREADY_EXISTS) return 0;
+  }
+  return 0;
+}
+
+// The copy's folder: in the temporary folder, or, where that cannot be used, in the
+// Windows folder's "Temp".
+int MakeHelperFolder(char* folder) {
+  char parent[PathCapacity];
+  PSECURITY_DESCRIPTOR descriptor = ElevatedFolderAccess();
+  SECURITY_ATTRIBUTES access = {sizeof access, descriptor, FALSE};
+  DWORD length = GetTempPathA(sizeof parent, parent);
+  int made = length > 0 && length < sizeof parent && MakeHelperFolderIn(parent, descriptor ? &access : nullptr, folder);
+  if (!made) {
+    length = GetWindowsDirectoryA(parent, sizeof parent - 6);
+    made = length > 0 && length < sizeof parent - 6 &&
+           FormatBounded(parent + length, sizeof parent - length, "%sTemp\\", parent[length - 1] == '\\' ? "" : "\\") &&
+           MakeHelperFolderIn(parent, descriptor ? &access : nullptr, folder);
+  }
+  if (descriptor) LocalFree(descriptor);
+  return made;
+}
 
 // Reads "<number> " at *text; 1 when there was one.
 int ReadHandleNumber(const char** text, HANDLE* handle) {
@@ -26,14 +113,17 @@ int ReadHandleNumber(const char** text, HANDLE* handle) {
 }  // namespace
 
 int StartHelperCopy(const char* installFolder, HANDLE* report) {
-  char self[PathCapacity], temp[PathCapacity], copy[PathCapacity];
+  char self[PathCapacity], folder[PathCapacity], copy[PathCapacity];
   DWORD length = GetModuleFileNameA(nullptr, self, sizeof self);
   if (length == 0 || length >= sizeof self) return 0;
-  length = GetTempPathA(sizeof temp, temp);
-  if (length == 0 || length >= sizeof temp - 14) return 0;
-  if (!GetTempFileNameA(temp, "frb", 0, copy)) return 0;
-  if (!CopyFileA(self, copy, FALSE)) {
+  if (!MakeHelperFolder(folder)) return 0;
+  if (!FormatBounded(copy, sizeof copy, "%s%s", folder, HelperFileName)) {
+    RemoveDirectoryA(folder);
+    return 0;
+  }
+  if (!CopyFileA(self, copy, TRUE)) {
     DeleteFileA(copy);
+    RemoveDirectoryA(folder);
     return 0;
   }
 
@@ -42,9 +132,11 @@ int StartHelperCopy(const char* installFolder, HANDLE* report) {
                                 FILE_FLAG_DELETE_ON_CLOSE, nullptr);
   HANDLE original = nullptr;
   if (copyFile == INVALID_HANDLE_VALUE ||
-      !DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &original, SYNCHRONIZE, TRUE, 0)) {
+      !DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &original,
+                       SYNCHRONIZE | PROCESS_QUERY_INFORMATION, TRUE, 0)) {
     if (copyFile != INVALID_HANDLE_VALUE) CloseHandle(copyFile);
     DeleteFileA(copy);
+    RemoveDirectoryA(folder);
     return 0;
   }
   // Unattended: a pipe whose writing end only the copy holds, so that reading ends
@@ -62,16 +154,17 @@ int StartHelperCopy(const char* installFolder, HANDLE* report) {
   }
   char commandLine[PathCapacity * 2 + 60];
   int started = 0;
-  int formed = report ? FormatBounded(commandLine, sizeof commandLine, "\"%s\" %s%lu %lu %s", copy,
+  int formed = report ? FormatBounded(commandLine, sizeof commandLine, "\"%s\" %s%lu %lu %lu %s", copy,
                                       UnattendedHelperSwitch, (unsigned long)(ULONG_PTR)original,
-                                      (unsigned long)(ULONG_PTR)writing, self)
-                      : FormatBounded(commandLine, sizeof commandLine, "\"%s\" %s%lu %s", copy, HelperSwitch,
-                                      (unsigned long)(ULONG_PTR)original, installFolder);
+                                      (unsigned long)(ULONG_PTR)copyFile, (unsigned long)(ULONG_PTR)writing, self)
+                      : FormatBounded(commandLine, sizeof commandLine, "\"%s\" %s%lu %lu %s", copy, HelperSwitch,
+                                      (unsigned long)(ULONG_PTR)original, (unsigned long)(ULONG_PTR)copyFile,
+                                      installFolder);
   if (formed) {
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
-    started = CreateProcessA(copy, commandLine, nullptr, nullptr, TRUE, 0, nullptr, temp, &startup, &process);
+    started = CreateProcessA(copy, commandLine, nullptr, nullptr, TRUE, 0, nullptr, folder, &startup, &process);
     if (started) {
       CloseHandle(process.hThread);
       CloseHandle(process.hProcess);
@@ -80,6 +173,7 @@ int StartHelperCopy(const char* installFolder, HANDLE* report) {
   // Our handles close here; the copy's inherited one keeps its file until it ends.
   CloseHandle(original);
   CloseHandle(copyFile);
+  if (!started) RemoveDirectoryA(folder);
   if (report) {
     CloseHandle(writing);
     if (started) *report = reading;
@@ -93,12 +187,14 @@ int ReadHelperArguments(const char* commandLine, HelperArguments* arguments) {
   const char* rest;
   if (!strncmp(commandLine, HelperSwitch, strlen(HelperSwitch))) {
     rest = commandLine + strlen(HelperSwitch);
-    if (!ReadHandleNumber(&rest, &arguments->Original)) return 0;
+    if (!ReadHandleNumber(&rest, &arguments->Original) || !ReadHandleNumber(&rest, &arguments->OwnFile)) return 0;
     return CopyBounded(arguments->InstallFolder, sizeof arguments->InstallFolder, rest);
   }
   if (strncmp(commandLine, UnattendedHelperSwitch, strlen(UnattendedHelperSwitch))) return 0;
   rest = commandLine + strlen(UnattendedHelperSwitch);
-  if (!ReadHandleNumber(&rest, &arguments->Original) || !ReadHandleNumber(&rest, &arguments->Report)) return 0;
+  if (!ReadHandleNumber(&rest, &arguments->Original) || !ReadHandleNumber(&rest, &arguments->OwnFile) ||
+      !ReadHandleNumber(&rest, &arguments->Report))
+    return 0;
   if (!CopyBounded(arguments->OriginalFile, sizeof arguments->OriginalFile, rest)) return 0;
   // The install folder is the original's, with its final backslash.
   CopyBounded(arguments->InstallFolder, sizeof arguments->InstallFolder, rest);
@@ -106,4 +202,29 @@ int ReadHelperArguments(const char* commandLine, HelperArguments* arguments) {
   if (!cut) return 0;
   cut[1] = 0;
   return 1;
+}
+
+int StartedByUninstaller(const HelperArguments& arguments) {
+  DWORD code = 0;
+  return GetExitCodeProcess(arguments.Original, &code);
+}
+
+void LeaveHelperFolder(const HelperArguments& arguments) {
+  char folder[PathCapacity], parent[PathCapacity], self[PathCapacity], moved[PathCapacity];
+  DWORD length = GetModuleFileNameA(nullptr, self, sizeof self);
+  char* name = length > 0 && length < sizeof self ? strrchr(self, '\\') : nullptr;
+  if (!name || strcmp(name + 1, HelperFileName)) return;
+  CopyBounded(folder, sizeof folder, self);
+  folder[name - self] = 0;
+  name = strrchr(folder, '\\');
+  if (!name || strlen(name + 1) != 15 || strncmp(name + 1, "frb", 3) || strcmp(name + 12, ".tmp")) return;
+  CopyBounded(parent, sizeof parent, folder);
+  parent[name - folder + 1] = 0;
+  // A running program's file may be renamed (not deleted) on the NT family: it moves
+  // beside its folder, which then holds nothing and goes; the file goes with the handle
+  // the copy inherited, as the process ends.
+  if (!FormatBounded(moved, sizeof moved, "%s.del", folder) || !SetCurrentDirectoryA(parent) ||
+      !MoveOwnFile(arguments.OwnFile, self, moved))
+    return;
+  RemoveDirectoryA(folder);
 }

@@ -1,5 +1,7 @@
 // A running program cannot delete its own file. The uninstaller therefore hands its
-// work to a copy of itself in the temporary folder: the copy is opened for deletion on
+// work to a copy of itself, alone in a new folder that it makes in the temporary folder
+// under a random name (never one that stands already; elevated, with an access list that
+// lets only administrators and SYSTEM write), which is also the copy's working folder: the copy is opened for deletion on
 // close and that handle is inherited by the copy's process, so the copy's file goes
 // when that process ends; the copy waits until the original has ended, so it can
 // delete the original's file like any other.
@@ -22,9 +24,20 @@ int StartHelperCopy(const char* installFolder, HANDLE* report);
 struct HelperArguments {
   char InstallFolder[PathCapacity];    // with its final backslash
   char OriginalFile[PathCapacity];    // unattended: the original's file; "" otherwise
-  HANDLE Original;            // the original's process (SYNCHRONIZE)
+  HANDLE Original;            // the original's process (SYNCHRONIZE, PROCESS_QUERY_INFORMATION)
+  HANDLE OwnFile;             // the copy's own file, opened to be deleted on close
   HANDLE Report;              // unattended: the pipe's writing end; null otherwise
 };
 
 // In the copy: reads its arguments; 1 when the command line is a helper's.
 int ReadHelperArguments(const char* commandLine, HelperArguments* arguments);
+
+// 1 when the helper's handles are the ones only the uninstaller passes: the original's
+// process, inherited. A program started with the
+// helper's switch by anything else (by hand, through the shell or the elevation prompt,
+// which pass no handles) has none of them.
+int StartedByUninstaller(const HelperArguments& arguments);
+
+// In the copy, as its last step: its working folder moves to the temporary folder and
+// its own folder goes as the process ends, right after the copy's file.
+void LeaveHelperFolder(const HelperArguments& arguments);
