@@ -1,5 +1,6 @@
 #include "shell/setup_run.h"
 
+#include "base/bounded_text.h"
 #include "base/install_state.h"
 #include "base/product_names.h"
 #include "resources/resource_ids.h"
@@ -21,6 +22,19 @@ int CloseRun() {
   if (InstallState.LogOpened) DropKeptAsides(InstallState.LogPath);
   return 1;
 }
+
+const char RollbackStoppedText[] =
+    "Einige Änderungen konnten nicht rückgängig gemacht werden. Sie werden beim nächsten Start des "
+    "Installationsprogramms oder durch das Deinstallationsprogramm im Installationsordner rückgängig gemacht.";
+const char NoStartMenuText[] =
+    "\n\nDie Verknüpfungen im Startmenü konnten nicht angelegt werden. Das Spiel kann aus dem "
+    "Installationsordner gestartet werden.";
+const char NoUninstallEntryText[] =
+    "\n\nDer Eintrag in der Liste der installierten Programme konnte nicht angelegt werden. Zum "
+    "Deinstallieren starten Sie das Deinstallationsprogramm im Installationsordner.";
+const char RestartText[] =
+    "\n\nEinige Dateien der vorigen Installation werden noch verwendet. Sie werden beim nächsten Neustart "
+    "von Windows entfernt.";
 
 }  // namespace
 
@@ -48,19 +62,19 @@ void RunWizard(HWND backdrop) {
 void FinishInstallation(HWND backdrop) {
   if (!CloseRun()) {
     MessageBoxA(backdrop, "Die Installation wurde abgebrochen.", SetupCaption, MB_OK);
-    RollBackInstallation();
-  } else {
-    MessageBoxA(backdrop,
-                RemovalsWaitingForRestart()
-                    ? "Die Installation wurde erfolgreich durchgeführt.\n\nEinige Dateien der vorigen Installation "
-                      "werden noch verwendet. Sie werden beim nächsten Neustart von Windows entfernt."
-                    : "Die Installation wurde erfolgreich durchgeführt.",
-                SetupCaption, MB_OK);
+    if (!RollBackInstallation()) MessageBoxA(backdrop, RollbackStoppedText, SetupCaption, MB_OK);
+    return;
   }
+  // The success, then what the shell does not show, then what waits for the restart.
+  char text[1000];
+  FormatBounded(text, sizeof text, "%s%s%s%s", "Die Installation wurde erfolgreich durchgeführt.",
+                (InstallState.MissingParts & MissingStartMenu) ? NoStartMenuText : "",
+                (InstallState.MissingParts & MissingUninstallEntry) ? NoUninstallEntryText : "",
+                RemovalsWaitingForRestart() ? RestartText : "");
+  MessageBoxA(backdrop, text, SetupCaption, MB_OK);
 }
 
 int FinishUnattended() {
-  if (CloseRun()) return 1;
-  RollBackInstallation();
-  return 0;
+  if (CloseRun()) return RunInstalled;
+  return RollBackInstallation() ? RunRolledBack : RunRollbackStopped;
 }

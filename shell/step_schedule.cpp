@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "base/bounded_text.h"
 #include "base/install_state.h"
 #include "base/product_names.h"
 #include "payload/expansion.h"
@@ -18,6 +19,30 @@ int StepBusy;
 
 namespace {
 
+// Vista and later show a reason while a program refuses the session's end; older Windows
+// have no such call, and the refusal alone holds there.
+typedef BOOL(WINAPI* BlockReasonCreateCall)(HWND, LPCWSTR);
+typedef BOOL(WINAPI* BlockReasonDestroyCall)(HWND);
+
+FARPROC User32Call(const char* name) {
+  HMODULE user32 = GetModuleHandleA("user32.dll");
+  return user32 ? GetProcAddress(user32, name) : nullptr;
+}
+
+void GiveSessionEndReason(HWND page) {
+  BlockReasonCreateCall create = (BlockReasonCreateCall)(void*)User32Call("ShutdownBlockReasonCreate");
+  char text[128];
+  WCHAR reason[128];
+  if (create && FormatBounded(text, sizeof text, "%s wird installiert.", ProductName) &&
+      MultiByteToWideChar(1252, 0, text, -1, reason, 128))
+    create(page, reason);
+}
+
+void WithdrawSessionEndReason(HWND page) {
+  BlockReasonDestroyCall destroy = (BlockReasonDestroyCall)(void*)User32Call("ShutdownBlockReasonDestroy");
+  if (destroy) destroy(page);
+}
+
 void OpenProgressPage(HWND page) {
   PreparePageWindow(page);
   SetWindowTextA(GetDlgItem(page, (WORD)IDC_NONE), "Bitte haben Sie etwas Geduld.");
@@ -25,6 +50,7 @@ void OpenProgressPage(HWND page) {
   SendMessageA(bar, PBM_SETRANGE, 0, MAKELPARAM(0, ScheduleTicks));
   SendMessageA(bar, PBM_SETPOS, 0, 0);
   TickCount = 0;
+  GiveSessionEndReason(page);
   SetTimer(page, ScheduleTimerId, ScheduleTimerPeriod, nullptr);
 }
 
@@ -32,6 +58,7 @@ void HandleTimerEvent(HWND page) {
   if (StepBusy == 1) return;
   if (TickCount >= ScheduleTicks) {
     KillTimer(page, ScheduleTimerId);
+    WithdrawSessionEndReason(page);
     EndDialog(page, 1);
     InstallState.WizardPage = PageFinished;
     return;
@@ -68,9 +95,11 @@ void RunScheduledStep(int tick) {
   } else if (tick <= 95) {
     ExtractSlice(tick);
   } else if (tick == 98) {
-    if (clean) CreateShortcuts();
+    // Neither step fails the installation: what it could not make is told at the end.
+    if (clean && !CreateShortcuts()) InstallState.MissingParts |= MissingStartMenu;
   } else if (tick == 99) {
-    if (clean) RegisterUninstall(UninstallKeyName, UninstallDisplayName, UninstallerFile);
+    if (clean && !RegisterUninstall(UninstallKeyName, UninstallDisplayName, UninstallerFile))
+      InstallState.MissingParts |= MissingUninstallEntry;
   }
 }
 
@@ -88,5 +117,11 @@ void RunScheduleUnattended() {
 INT_PTR CALLBACK ProgressPage(HWND page, UINT message, WPARAM, LPARAM) {
   if (message == WM_INITDIALOG) OpenProgressPage(page);
   else if (message == WM_TIMER) HandleTimerEvent(page);
+  else if (message == WM_QUERYENDSESSION) {
+    // A long tick answers messages while it writes: the session waits until the page
+    // has ended, and the log is whole.
+    SetWindowLongPtrA(page, DWLP_MSGRESULT, FALSE);
+    return TRUE;
+  }
   return 0;
 }

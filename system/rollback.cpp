@@ -21,6 +21,9 @@ enum { MaxLevelCount = 150 };
 int PredecessorLogKept;  // the log being undone named an earlier log kept aside
 int DroppingAsides;      // the log being undone is a finished installation's
 char EarlierInstallation[FolderCapacity];  // the folder its PI record named, "" when none
+// The path of the KA record undone last, when the record before it in the log may be the
+// NC of the same entry: an entry whose rename met another program's file.
+char AsideBeforeUndone[PathCapacity];
 
 int DeleteJoined(const char* format, const char* folder, const char* name) {
   char path[PathCapacity];
@@ -42,16 +45,24 @@ int UndoRecord(const char* code, const char* argument, int* levelCount, int* lev
   // The shortcuts and the entry belong to the newest installation: one that points at
   // another folder by now stays.
   const char* target = InstallState.TargetFolder;
-  char aside[PathCapacity];
+  char aside[PathCapacity], keptFor[PathCapacity];
+  CopyBounded(keptFor, sizeof keptFor, AsideBeforeUndone);
+  AsideBeforeUndone[0] = 0;
   if (!strcmp(code, "RK")) {
     // A key that stays would stay unnoticed: the undoing stops, and the log with it.
     if (UninstallEntryBelongsTo(argument, target) && !RemoveUninstallKey(argument)) return 0;
   } else if (!strcmp(code, "KR")) RestoreUninstallKey(argument);
   else if (!strcmp(code, "NC")) {
-    // An entry that never got its name is still under its writing name.
-    if (!DeleteJoined("%s%s", target, argument)) {
-      char writing[PathCapacity];
-      if (FormatBounded(writing, sizeof writing, "%s%s", argument, WritingSuffix)) DeleteJoined("%s%s", target, writing);
+    char path[PathCapacity], writing[PathCapacity];
+    int named = FormatBounded(writing, sizeof writing, "%s%s", argument, WritingSuffix);
+    if (keptFor[0] && FormatBounded(path, sizeof path, "%s%s", target, argument) && !_stricmp(path, keptFor)) {
+      // The entry's KA followed its NC: what stands under the name is the entry only
+      // while the other program's file still waits aside; then that file comes back.
+      if (KeptAsidePath(aside, path) && GetFileAttributesA(aside) != INVALID_FILE_ATTRIBUTES && DeleteNowOrAtRestart(path))
+        RestoreKeptAside(path);
+      if (named) DeleteJoined("%s%s", target, writing);
+    } else if (!DeleteJoined("%s%s", target, argument) && named) {
+      DeleteJoined("%s%s", target, writing);  // an entry that never got its name
     }
   }
   else if (!strcmp(code, "PG")) DeleteProgmanGroup(argument);
@@ -62,7 +73,10 @@ int UndoRecord(const char* code, const char* argument, int* levelCount, int* lev
   else if (!strcmp(code, "KA")) {
     // The earlier log can only come back once the log being read is gone.
     if (!_stricmp(argument, InstallState.LogPath)) PredecessorLogKept = 1;
-    else if (!DroppingAsides) RestoreKeptAside(argument);
+    else if (!DroppingAsides) {
+      RestoreKeptAside(argument);
+      CopyBounded(AsideBeforeUndone, sizeof AsideBeforeUndone, argument);
+    }
     else if (KeptAsidePath(aside, argument)) DeleteNowOrAtRestart(aside);  // it was in use when its run ended
   } else if (!strcmp(code, "ID")) return MergeLevelRecord(argument, levelCount, levelFlags);
   return 1;
@@ -93,6 +107,7 @@ int UndoLogRecords(int earlierToo, int* levelCount, int* levelFlags) {
   memset(levelFlags, 0, sizeof(int) * CreatedDirCapacity);
   PredecessorLogKept = 0;
   EarlierInstallation[0] = 0;
+  AsideBeforeUndone[0] = 0;
   int menuKnown = LoadTrustedPlaces();
   do {
     if (!ReadPendingLogLine(line)) return 0;
@@ -137,9 +152,13 @@ void RemoveCreatedLevels(int levelCount, const int* levelFlags) {
   SetCurrentDirectoryA(drive);
   char level[PathCapacity];
   if (!CopyBounded(level, sizeof level, InstallState.TargetFolder)) return;
-  size_t length = strlen(level);
-  if (length > 0) level[--length] = 0;
   if (levelCount > CreatedDirCapacity) levelCount = CreatedDirCapacity;  // deeper levels have no flag
+  // The removal starts at the deepest level counted: a walk that stopped part-way
+  // counted fewer levels than the target has.
+  size_t length = 3;
+  for (int seen = 0; level[length] && seen < levelCount; ++length)
+    if (level[length] == '\\') ++seen;
+  if (length > 3) level[--length] = 0;
   for (int k = 0; k < levelCount; ++k) {
     // Levels are created top down, so the deepest one that existed ends the removal:
     // nothing above it was made by this run.
