@@ -91,6 +91,35 @@ size_t CutToParent(char* path) {
   return length;
 }
 
+// Removes the levels that levelFlags marks as created, from `level` (the level numbered
+// levelCount - 1, without its final backslash) upwards.
+void RemoveLevelsUpFrom(char* level, int levelCount, const int* levelFlags) {
+  char drive[4] = {InstallState.TargetFolder[0], ':', '\\', 0};
+  SetCurrentDirectoryA(drive);
+  if (levelCount > CreatedDirCapacity) levelCount = CreatedDirCapacity;  // deeper levels have no flag
+  for (int k = 0; k < levelCount; ++k) {
+    // Levels are created top down, so the deepest one that existed ends the removal:
+    // nothing above it was made by this run.
+    if (!levelFlags[levelCount - 1 - k]) return;
+    RemoveFolderNowOrAtRestart(level);
+    if (CutToParent(level) < 3) return;
+  }
+}
+
+// The levels this run's own walk made, when no log tells: a walk that stopped part-way
+// counted fewer levels than the target has, so the removal starts at the deepest level
+// it walked.
+void RemoveWalkedLevels() {
+  char level[PathCapacity];
+  int count = InstallState.CreatedDirCount;
+  if (!CopyBounded(level, sizeof level, InstallState.TargetFolder)) return;
+  size_t length = 3;
+  for (int seen = 0; level[length] && seen < count; ++length)
+    if (level[length] == '\\') ++seen;
+  level[length - 1] = 0;
+  RemoveLevelsUpFrom(level, count, InstallState.CreatedDirFlags);
+}
+
 // After the log of a failed run is deleted, the earlier installation's log it kept aside
 // takes its name again.
 void RestorePredecessorLog() {
@@ -148,24 +177,11 @@ void CloseLogAfterUndo() {
 }
 
 void RemoveCreatedLevels(int levelCount, const int* levelFlags) {
-  char drive[4] = {InstallState.TargetFolder[0], ':', '\\', 0};
-  SetCurrentDirectoryA(drive);
   char level[PathCapacity];
   if (!CopyBounded(level, sizeof level, InstallState.TargetFolder)) return;
-  if (levelCount > CreatedDirCapacity) levelCount = CreatedDirCapacity;  // deeper levels have no flag
-  // The removal starts at the deepest level counted: a walk that stopped part-way
-  // counted fewer levels than the target has.
-  size_t length = 3;
-  for (int seen = 0; level[length] && seen < levelCount; ++length)
-    if (level[length] == '\\') ++seen;
-  if (length > 3) level[--length] = 0;
-  for (int k = 0; k < levelCount; ++k) {
-    // Levels are created top down, so the deepest one that existed ends the removal:
-    // nothing above it was made by this run.
-    if (!levelFlags[levelCount - 1 - k]) return;
-    RemoveFolderNowOrAtRestart(level);
-    if (CutToParent(level) < 3) return;
-  }
+  size_t length = strlen(level);
+  if (length > 0) level[--length] = 0;
+  RemoveLevelsUpFrom(level, levelCount, levelFlags);
 }
 
 int RollBackInstallation() {
@@ -175,7 +191,7 @@ int RollBackInstallation() {
   InstallState.ExpandedPayloadPresent = 0;
   // Levels made before the log could be created are known only to this run's own walk.
   if (!InstallState.LogOpened) {
-    if (InstallState.CreatedDirCount > 0) RemoveCreatedLevels(InstallState.CreatedDirCount, InstallState.CreatedDirFlags);
+    if (InstallState.CreatedDirCount > 0) RemoveWalkedLevels();
     return 1;
   }
 

@@ -48,6 +48,10 @@ std::vector<Fault> Faults() {
          CreateDirectoryA((t + "deinst.log").c_str(), nullptr);
          return DemoPayload();
        }},
+      {"TargetLevelTooLongAfterTwoMade", 6, [](const std::string& t) {
+         SetTarget(t + "a\\" + std::string(240, 'x') + "\\");  // the walk makes two levels, then stops
+         return DemoPayload();
+       }},
       {"NoPayloadResource", 7, [](const std::string&) { return Bytes(); }, true},
       {"EmptyPayloadResource", 9, [](const std::string&) { return Bytes(); }},
       {"FolderNamedLikeTheStagedFile", 10, [](const std::string& t) {
