@@ -48,7 +48,7 @@ enum WizardPageValue {
 // What the shell shows of an installation that its steps could not make: the
 // installation works without it. Bits of InstallState.MissingParts.
 enum MissingPartValue {
-  MissingStartMenu = 1,       // the Start-menu shortcuts, or the Program Manager group
+  MissingShortcuts = 1,       // the Start-menu shortcuts, or the Program Manager group
   MissingUninstallEntry = 2,  // the entry in the list of installed programs
 };
 

@@ -26,12 +26,18 @@ int CloseRun() {
 const char RollbackStoppedText[] =
     "Einige Änderungen konnten nicht rückgängig gemacht werden. Sie werden beim nächsten Start des "
     "Installationsprogramms oder durch das Deinstallationsprogramm im Installationsordner rückgängig gemacht.";
-const char NoStartMenuText[] =
-    "\n\nDie Verknüpfungen im Startmenü konnten nicht angelegt werden. Das Spiel kann aus dem "
-    "Installationsordner gestartet werden.";
-const char NoUninstallEntryText[] =
-    "\n\nDer Eintrag in der Liste der installierten Programme konnte nicht angelegt werden. Zum "
-    "Deinstallieren starten Sie das Deinstallationsprogramm im Installationsordner.";
+// One paragraph of the last message for each part the shell lacks.
+const struct {
+  int Part;
+  const char* Text;
+} MissingPartTexts[] = {
+    {MissingShortcuts,
+     "\n\nDie Verknüpfungen im Startmenü konnten nicht angelegt werden. Das Spiel kann aus dem "
+     "Installationsordner gestartet werden."},
+    {MissingUninstallEntry,
+     "\n\nDer Eintrag in der Liste der installierten Programme konnte nicht angelegt werden. Zum "
+     "Deinstallieren starten Sie das Deinstallationsprogramm im Installationsordner."},
+};
 const char RestartText[] =
     "\n\nEinige Dateien der vorigen Installation werden noch verwendet. Sie werden beim nächsten Neustart "
     "von Windows entfernt.";
@@ -67,10 +73,10 @@ void FinishInstallation(HWND backdrop) {
   }
   // The success, then what the shell does not show, then what waits for the restart.
   char text[1000];
-  FormatBounded(text, sizeof text, "%s%s%s%s", "Die Installation wurde erfolgreich durchgeführt.",
-                (InstallState.MissingParts & MissingStartMenu) ? NoStartMenuText : "",
-                (InstallState.MissingParts & MissingUninstallEntry) ? NoUninstallEntryText : "",
-                RemovalsWaitingForRestart() ? RestartText : "");
+  CopyBounded(text, sizeof text, "Die Installation wurde erfolgreich durchgeführt.");
+  for (const auto& missing : MissingPartTexts)
+    if (InstallState.MissingParts & missing.Part) FormatBounded(text, sizeof text, "%s%s", text, missing.Text);
+  if (RemovalsWaitingForRestart()) FormatBounded(text, sizeof text, "%s%s", text, RestartText);
   MessageBoxA(backdrop, text, SetupCaption, MB_OK);
 }
 

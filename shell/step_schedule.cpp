@@ -96,7 +96,7 @@ void RunScheduledStep(int tick) {
     ExtractSlice(tick);
   } else if (tick == 98) {
     // Neither step fails the installation: what it could not make is told at the end.
-    if (clean && !CreateShortcuts()) InstallState.MissingParts |= MissingStartMenu;
+    if (clean && !CreateShortcuts()) InstallState.MissingParts |= MissingShortcuts;
   } else if (tick == 99) {
     if (clean && !RegisterUninstall(UninstallKeyName, UninstallDisplayName, UninstallerFile))
       InstallState.MissingParts |= MissingUninstallEntry;

@@ -98,7 +98,7 @@ std::string TellsWhatIsMissing() {
   for (const char* value : {"DisplayName", "UninstallString", "QuietUninstallString", "DisplayIcon", "InstallLocation"})
     half += entry && RegQueryValueExA(key, value, nullptr, nullptr, nullptr, nullptr) ? std::string(" ") + value : "";
   int links = FileExists(menu + GameLinkName + ".lnk") && FileExists(menu + UninstallLinkName + ".lnk");
-  int missing = (links ? 0 : MissingStartMenu) | (entry ? (RegCloseKey(key), 0) : MissingUninstallEntry);
+  int missing = (links ? 0 : MissingShortcuts) | (entry ? (RegCloseKey(key), 0) : MissingUninstallEntry);
   if (!half.empty()) return "a half uninstall entry, without" + half;
   return missing == InstallState.MissingParts ? "" : "missing " + std::to_string(missing) + ", told " + std::to_string(InstallState.MissingParts);
 }
