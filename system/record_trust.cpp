@@ -7,6 +7,7 @@
 #include "base/entry_names.h"
 #include "base/install_state.h"
 #include "base/product_names.h"
+#include "system/log_records.h"
 #include "system/programs_folder.h"
 
 namespace {
@@ -41,6 +42,11 @@ int FolderIsAbsolute(const char* folder) {
 
 }  // namespace
 
+int RecordNeedsMenu(int kind) {
+  RecordTrust rule = LogRecordKindOf(kind).Trust;
+  return rule == TrustMenuFolder || rule == TrustBelowMenu;
+}
+
 int LoadTrustedPlaces() {
   char programs[PathCapacity];
   ProgramFolder[0] = ProgramFolderSlash[0] = 0;
@@ -67,20 +73,22 @@ int PathIsLinkFree(const char* folder, const char* relative, int lastToo) {
   }
 }
 
-int RecordIsTrusted(const char* code, const char* argument) {
+int RecordIsTrusted(int kind, const char* argument) {
   const char* target = InstallState.TargetFolder;
-  if (!strcmp(code, "ID") || !strcmp(code, "PN")) return 1;
-  if (!strcmp(code, "NC")) return RelativePathIsSafe(argument) && PathIsLinkFree(target, argument, 0);
-  if (!strcmp(code, "SD")) return LiesBelow(argument, target);
-  if (!strcmp(code, "CI"))
-    return ProgramFolder[0] && (_stricmp(argument, ProgramFolder) == 0 || LiesBelow(argument, ProgramFolderSlash));
-  if (!strcmp(code, "CL")) return ProgramFolder[0] && LiesBelow(argument, ProgramFolderSlash);
-  if (!strcmp(code, "KA")) return LiesBelow(argument, target) || (ProgramFolder[0] && LiesBelow(argument, ProgramFolderSlash));
-  if (!strcmp(code, "RK") || !strcmp(code, "KR")) return !strcmp(argument, UninstallKeyName);
-  if (!strcmp(code, "PG")) return !strcmp(argument, GroupName);
-  // The folder of another installation, whose shortcuts and entry an uninstall gives back.
-  if (!strcmp(code, "PI")) return FolderIsAbsolute(argument) && _stricmp(argument, target) != 0;
-  // Everything else, the screen saver, files in the Windows folder and ini entries among
-  // it, is nothing this installer makes.
+  int menu = ProgramFolder[0] != 0;
+  switch (LogRecordKindOf(kind).Trust) {
+    case TrustAlways: return 1;
+    case TrustEntryName: return RelativePathIsSafe(argument) && PathIsLinkFree(target, argument, 0);
+    case TrustBelowTarget: return LiesBelow(argument, target);
+    case TrustMenuFolder: return menu && (_stricmp(argument, ProgramFolder) == 0 || LiesBelow(argument, ProgramFolderSlash));
+    case TrustBelowMenu: return menu && LiesBelow(argument, ProgramFolderSlash);
+    case TrustBelowEither: return LiesBelow(argument, target) || (menu && LiesBelow(argument, ProgramFolderSlash));
+    case TrustUninstallKey: return !strcmp(argument, UninstallKeyName);
+    case TrustGroup: return !strcmp(argument, GroupName);
+    // The folder of another installation, whose shortcuts and entry an uninstall gives back.
+    case TrustOtherInstallation: return FolderIsAbsolute(argument) && _stricmp(argument, target) != 0;
+    // The screen saver, files in the Windows folder, ini entries: nothing this installer makes.
+    case TrustNever: return 0;
+  }
   return 0;
 }

@@ -16,10 +16,6 @@ int RemoveIniEntry(const char* argument);
 int UndoLogRecords(int earlierToo, int* levelCount, int* levelFlags);
 // Removes the levels of TargetFolder that levelFlags marks as created, deepest first.
 void RemoveCreatedLevels(int levelCount, const int* levelFlags);
-// Opens the log at LogPath for reading into LogFile and counts its lines into
-// PendingLogLines; 0 when it cannot be read.
-int OpenLogForUndo();
-void CloseLogAfterUndo();
 // 1 when the undone log had kept an earlier installation's log aside.
 int UndoneLogKeptItsPredecessor();
 // The folder of the installation in another folder whose shortcuts and entry the undone
