@@ -16,4 +16,11 @@ enum ExitStatus {
   DoneRestartNeeded = 5,       // both, /S: done, and files that were in use go at the next restart
   UnattendedNotFromUninstaller = 6,  // uninst.exe: the helper's switch, given by anything but the
                                      // uninstaller: nothing was touched
+  SetupSilentRollbackStopped = 6,  // /S: the installation failed and its rollback stopped with the log
+                                   // kept: the next setup to that folder, or the uninstaller there,
+                                   // undoes the rest
+  // 7 and up: /S installed and the game runs, but a part the shell shows is missing: the
+  // status is SetupSilentMissingBase plus the MissingPartValue bits (base/install_state.h),
+  // 7 no Start-menu entries, 8 no uninstall entry, 9 neither. It wins over DoneRestartNeeded.
+  SetupSilentMissingBase = 6,
 };

@@ -46,6 +46,13 @@ enum WizardPageValue {
   PageFinished = 5,
 };
 
+// What the shell shows of an installation that its steps could not make: the
+// installation works without it. Bits of InstallState.MissingParts.
+enum MissingPartValue {
+  MissingShortcuts = 1,       // the Start-menu shortcuts, or the Program Manager group
+  MissingUninstallEntry = 2,  // the entry in the list of installed programs
+};
+
 enum PlatformKindValue {
   PlatformProgramManager = 0,
   PlatformWindows9x = 1,
@@ -77,6 +84,7 @@ struct InstallStateRecord {
   char ScratchPath[PathCapacity];
   int PendingLogLines;
   int Silent;  // setup.exe /S: no window, no message box
+  int MissingParts;  // MissingPartValue bits: what the shortcut and registration steps did not make
 };
 
 extern InstallStateRecord InstallState;

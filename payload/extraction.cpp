@@ -72,7 +72,8 @@ int FailExtraction(int code) {
 
 // Reads the CS records of the earlier installation's log, kept aside for this run (its
 // own, and those it carried over from the installations before it, later ones winning).
-// 0 when that log cannot be read: which files the player changed is then not known.
+// 0 when that log cannot be read, or the room for its sums cannot be had: which files the
+// player changed is then not known.
 int LoadEarlierSums() {
   char log[PathCapacity];
   LogRecord record;
@@ -81,7 +82,10 @@ int LoadEarlierSums() {
   FILE* file = KeptAsidePath(log, InstallState.LogPath) ? OpenLogForReading(log) : nullptr;
   if (!file) return 0;
   EarlierSums = (EarlierSum*)calloc(ExtractReader->EntryCount + 1, sizeof(EarlierSum));
-  if (EarlierSums && IndexArchiveNames(ExtractReader, &index)) {
+  // Without the sums, or the index that finds their entries, a changed file would look
+  // unchanged and be replaced.
+  int read = EarlierSums && IndexArchiveNames(ExtractReader, &index);
+  if (read) {
     uint32_t crc = 0;
     const char* name = nullptr;
     while (ReadNextLogRecord(file, &record)) {
@@ -91,7 +95,7 @@ int LoadEarlierSums() {
     }
     FreeArchiveNameIndex(&index);
   }
-  return CloseLogRead(file);
+  return CloseLogRead(file) && read;
 }
 
 // 1 when the file at EntryPath is one the earlier installation wrote and that changed
@@ -199,7 +203,11 @@ int OpenNextEntry() {
 
 // Gives the whole entry its name; CS follows with the CRC-32 of the bytes written.
 int NameWholeEntry() {
-  if (!MoveFileA(WritingPath, EntryPath)) return FailExtraction(FailureEntryCreate);
+  // Another program may have made a file under the name while the entry was written (in
+  // a folder this run made, no name was looked up before): it is kept aside (KA after
+  // the entry's NC), and the rollback puts it back.
+  if (!MoveFileA(WritingPath, EntryPath) && (!KeepFileAside(EntryPath, 0) || !MoveFileA(WritingPath, EntryPath)))
+    return FailExtraction(FailureEntryCreate);
   // No undoing needs CS (a log cut off before PN is undone whole): it reaches the disk
   // with the next entry's NC, or at the end of the stage.
   if (!AppendChecksumRecord(EntryCrc, EntryName)) return FailExtraction(FailureLogWrite);

@@ -149,6 +149,9 @@ int RunWithOptions(HINSTANCE instance, const SetupOptions& options) {
   if (options.HasTarget ? !TakeTargetOption(options) : !CheckTargetDrive(InstallState.TargetFolder))
     return SetupRefused;
   RunScheduleUnattended();
-  if (!FinishUnattended()) return SetupSilentFailed;
+  int outcome = FinishUnattended();
+  if (outcome == RunRollbackStopped) return SetupSilentRollbackStopped;
+  if (outcome != RunInstalled) return SetupSilentFailed;
+  if (InstallState.MissingParts) return SetupSilentMissingBase + InstallState.MissingParts;
   return RemovalsWaitingForRestart() ? (int)DoneRestartNeeded : (int)SetupSilentInstalled;
 }

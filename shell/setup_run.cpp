@@ -1,5 +1,6 @@
 #include "shell/setup_run.h"
 
+#include "base/bounded_text.h"
 #include "base/install_state.h"
 #include "base/product_names.h"
 #include "resources/resource_ids.h"
@@ -21,6 +22,25 @@ int CloseRun() {
   if (InstallState.LogOpened) DropKeptAsides(InstallState.LogPath);
   return 1;
 }
+
+const char RollbackStoppedText[] =
+    "Einige Änderungen konnten nicht rückgängig gemacht werden. Sie werden beim nächsten Start des "
+    "Installationsprogramms oder durch das Deinstallationsprogramm im Installationsordner rückgängig gemacht.";
+// One paragraph of the last message for each part the shell lacks.
+const struct {
+  int Part;
+  const char* Text;
+} MissingPartTexts[] = {
+    {MissingShortcuts,
+     "\n\nDie Verknüpfungen im Startmenü konnten nicht angelegt werden. Das Spiel kann aus dem "
+     "Installationsordner gestartet werden."},
+    {MissingUninstallEntry,
+     "\n\nDer Eintrag in der Liste der installierten Programme konnte nicht angelegt werden. Zum "
+     "Deinstallieren starten Sie das Deinstallationsprogramm im Installationsordner."},
+};
+const char RestartText[] =
+    "\n\nEinige Dateien der vorigen Installation werden noch verwendet. Sie werden beim nächsten Neustart "
+    "von Windows entfernt.";
 
 }  // namespace
 
@@ -48,19 +68,19 @@ void RunWizard(HWND backdrop) {
 void FinishInstallation(HWND backdrop) {
   if (!CloseRun()) {
     MessageBoxA(backdrop, "Die Installation wurde abgebrochen.", SetupCaption, MB_OK);
-    RollBackInstallation();
-  } else {
-    MessageBoxA(backdrop,
-                RemovalsWaitingForRestart()
-                    ? "Die Installation wurde erfolgreich durchgeführt.\n\nEinige Dateien der vorigen Installation "
-                      "werden noch verwendet. Sie werden beim nächsten Neustart von Windows entfernt."
-                    : "Die Installation wurde erfolgreich durchgeführt.",
-                SetupCaption, MB_OK);
+    if (!RollBackInstallation()) MessageBoxA(backdrop, RollbackStoppedText, SetupCaption, MB_OK);
+    return;
   }
+  // The success, then what the shell does not show, then what waits for the restart.
+  char text[1000];
+  CopyBounded(text, sizeof text, "Die Installation wurde erfolgreich durchgeführt.");
+  for (const auto& missing : MissingPartTexts)
+    if (InstallState.MissingParts & missing.Part) FormatBounded(text, sizeof text, "%s%s", text, missing.Text);
+  if (RemovalsWaitingForRestart()) FormatBounded(text, sizeof text, "%s%s", text, RestartText);
+  MessageBoxA(backdrop, text, SetupCaption, MB_OK);
 }
 
 int FinishUnattended() {
-  if (CloseRun()) return 1;
-  RollBackInstallation();
-  return 0;
+  if (CloseRun()) return RunInstalled;
+  return RollBackInstallation() ? RunRolledBack : RunRollbackStopped;
 }

@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "base/bounded_text.h"
 #include "base/install_state.h"
 #include "base/product_names.h"
 #include "base/schedule_ticks.h"
@@ -19,6 +20,30 @@ int StepBusy;
 
 namespace {
 
+// Vista and later show a reason while a program refuses the session's end; older Windows
+// have no such call, and the refusal alone holds there.
+typedef BOOL(WINAPI* BlockReasonCreateCall)(HWND, LPCWSTR);
+typedef BOOL(WINAPI* BlockReasonDestroyCall)(HWND);
+
+FARPROC User32Call(const char* name) {
+  HMODULE user32 = GetModuleHandleA("user32.dll");
+  return user32 ? GetProcAddress(user32, name) : nullptr;
+}
+
+void GiveSessionEndReason(HWND page) {
+  BlockReasonCreateCall create = (BlockReasonCreateCall)(void*)User32Call("ShutdownBlockReasonCreate");
+  char text[128];
+  WCHAR reason[128];
+  if (create && FormatBounded(text, sizeof text, "%s wird installiert.", ProductName) &&
+      MultiByteToWideChar(1252, 0, text, -1, reason, 128))
+    create(page, reason);
+}
+
+void WithdrawSessionEndReason(HWND page) {
+  BlockReasonDestroyCall destroy = (BlockReasonDestroyCall)(void*)User32Call("ShutdownBlockReasonDestroy");
+  if (destroy) destroy(page);
+}
+
 void OpenProgressPage(HWND page) {
   PreparePageWindow(page);
   SetWindowTextA(GetDlgItem(page, (WORD)IDC_NONE), "Bitte haben Sie etwas Geduld.");
@@ -26,6 +51,7 @@ void OpenProgressPage(HWND page) {
   SendMessageA(bar, PBM_SETRANGE, 0, MAKELPARAM(0, ScheduleTicks));
   SendMessageA(bar, PBM_SETPOS, 0, 0);
   TickCount = 0;
+  GiveSessionEndReason(page);
   SetTimer(page, ScheduleTimerId, ScheduleTimerPeriod, nullptr);
 }
 
@@ -33,6 +59,7 @@ void HandleTimerEvent(HWND page) {
   if (StepBusy == 1) return;
   if (TickCount >= ScheduleTicks) {
     KillTimer(page, ScheduleTimerId);
+    WithdrawSessionEndReason(page);
     EndDialog(page, 1);
     InstallState.WizardPage = PageFinished;
     return;
@@ -60,16 +87,18 @@ void RunScheduledStep(int tick) {
   struct Step {
     int (*Begin)();
     int (*Slice)(int tick);
+    int MissingPart;  // the shortcuts' and the entry's: what the shell lacks when the step fails
   };
   static const Step Steps[ScheduleStages] = {
-      {BeginStaging, StageSlice}, {BeginExpansion, ExpandSlice}, {BeginExtraction, ExtractSlice},
-      {CreateShortcuts, nullptr},  {RegisterUninstallEntry, nullptr}};
+      {BeginStaging, StageSlice, 0}, {BeginExpansion, ExpandSlice, 0}, {BeginExtraction, ExtractSlice, 0},
+      {CreateShortcuts, nullptr, MissingShortcuts},  {RegisterUninstallEntry, nullptr, MissingUninstallEntry}};
   int clean = InstallState.FailureCode == FailureNone;
   for (int stage = 0; stage < ScheduleStages; ++stage) {
     const StageTicks& ticks = ScheduleTable[stage];
     // Staging always begins; a later stage only while nothing has failed.
-    if (tick == ticks.First && (clean || stage == StageStaging)) Steps[stage].Begin();
-    else if (tick > ticks.First && tick <= ticks.Last) Steps[stage].Slice(tick);
+    if (tick == ticks.First && (clean || stage == StageStaging)) {
+      if (!Steps[stage].Begin()) InstallState.MissingParts |= Steps[stage].MissingPart;  // told at the end
+    } else if (tick > ticks.First && tick <= ticks.Last) Steps[stage].Slice(tick);
   }
 }
 
@@ -87,5 +116,11 @@ void RunScheduleUnattended() {
 INT_PTR CALLBACK ProgressPage(HWND page, UINT message, WPARAM, LPARAM) {
   if (message == WM_INITDIALOG) OpenProgressPage(page);
   else if (message == WM_TIMER) HandleTimerEvent(page);
+  else if (message == WM_QUERYENDSESSION) {
+    // A long tick answers messages while it writes: the session waits until the page
+    // has ended, and the log is whole.
+    SetWindowLongPtrA(page, DWLP_MSGRESULT, FALSE);
+    return TRUE;
+  }
   return 0;
 }

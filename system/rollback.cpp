@@ -22,6 +22,9 @@ enum { MaxLevelCount = 150 };
 int PredecessorLogKept;  // the log being undone named an earlier log kept aside
 int DroppingAsides;      // the log being undone is a finished installation's
 char EarlierInstallation[FolderCapacity];  // the folder its PI record named, "" when none
+// The path of the KA record undone last, when the record before it in the log may be the
+// NC of the same entry: an entry whose rename met another program's file.
+char AsideBeforeUndone[PathCapacity];
 
 int DeleteJoined(const char* format, const char* folder, const char* name) {
   char path[PathCapacity];
@@ -38,22 +41,35 @@ int MergeLevelRecord(const char* argument, int* levelCount, int* levelFlags) {
   return 1;
 }
 
+// Undoes an entry's NC: deletes its name, or its writing name when it never got its name.
+// When the entry's KA was undone just before (its rename met another program's file),
+// the name holds the entry only while that file still waits aside; then the file comes back.
+void DeleteEntry(const char* argument, const char* keptFor) {
+  const char* target = InstallState.TargetFolder;
+  char path[PathCapacity], writing[PathCapacity], aside[PathCapacity];
+  int named = FormatBounded(writing, sizeof writing, "%s%s", argument, WritingSuffix);
+  if (keptFor[0] && FormatBounded(path, sizeof path, "%s%s", target, argument) && !_stricmp(path, keptFor)) {
+    if (KeptAsidePath(aside, path) && GetFileAttributesA(aside) != INVALID_FILE_ATTRIBUTES && DeleteNowOrAtRestart(path))
+      RestoreKeptAside(path);
+    if (named) DeleteJoined("%s%s", target, writing);
+  } else if (!DeleteJoined("%s%s", target, argument) && named) {
+    DeleteJoined("%s%s", target, writing);
+  }
+}
+
 // Carries out one trusted record; 0 when the record ends the rollback early.
 int UndoRecord(int kind, const char* argument, int* levelCount, int* levelFlags) {
   // The shortcuts and the entry belong to the newest installation: one that points at
   // another folder by now stays.
   const char* target = InstallState.TargetFolder;
+  char keptFor[PathCapacity];
+  CopyBounded(keptFor, sizeof keptFor, AsideBeforeUndone);
+  AsideBeforeUndone[0] = 0;
   switch (LogRecordKindOf(kind).Undo) {
     // A key that stays would stay unnoticed: the undoing stops, and the log with it.
     case UndoRemoveKey: return !UninstallEntryBelongsTo(argument, target) || RemoveUninstallKey(argument);
     case UndoRestoreKey: RestoreUninstallKey(argument); break;
-    case UndoDeleteEntry:
-      // An entry that never got its name is still under its writing name.
-      if (!DeleteJoined("%s%s", target, argument)) {
-        char writing[PathCapacity];
-        if (FormatBounded(writing, sizeof writing, "%s%s", argument, WritingSuffix)) DeleteJoined("%s%s", target, writing);
-      }
-      break;
+    case UndoDeleteEntry: DeleteEntry(argument, keptFor); break;
     case UndoDeleteGroup: DeleteProgmanGroup(argument); break;
     case UndoRemoveFolder: RemoveFolderNowOrAtRestart(argument); break;
     case UndoDeleteLink: if (ShellLinkBelongsTo(argument, target)) DeleteNowOrAtRestart(argument); break;
@@ -61,8 +77,11 @@ int UndoRecord(int kind, const char* argument, int* levelCount, int* levelFlags)
     case UndoRestoreAside:
       // The earlier log can only come back once the log being read is gone.
       if (!_stricmp(argument, InstallState.LogPath)) PredecessorLogKept = 1;
-      else if (!DroppingAsides) RestoreKeptAside(argument);
-      else DropRecordedAside(kind, argument);  // it was in use when its run ended
+      else if (DroppingAsides) DropRecordedAside(kind, argument);  // it was in use when its run ended
+      else {
+        RestoreKeptAside(argument);
+        CopyBounded(AsideBeforeUndone, sizeof AsideBeforeUndone, argument);
+      }
       break;
     case UndoMergeLevels: return MergeLevelRecord(argument, levelCount, levelFlags);
     case UndoNothing: break;
@@ -77,6 +96,35 @@ size_t CutToParent(char* path) {
   while (length > 0 && path[length - 1] != '\\') path[--length] = 0;
   if (length > 0) path[--length] = 0;
   return length;
+}
+
+// Removes the levels that levelFlags marks as created, from `level` (the level numbered
+// levelCount - 1, without its final backslash) upwards.
+void RemoveLevelsUpFrom(char* level, int levelCount, const int* levelFlags) {
+  char drive[4] = {InstallState.TargetFolder[0], ':', '\\', 0};
+  SetCurrentDirectoryA(drive);
+  if (levelCount > CreatedDirCapacity) levelCount = CreatedDirCapacity;  // deeper levels have no flag
+  for (int k = 0; k < levelCount; ++k) {
+    // Levels are created top down, so the deepest one that existed ends the removal:
+    // nothing above it was made by this run.
+    if (!levelFlags[levelCount - 1 - k]) return;
+    RemoveFolderNowOrAtRestart(level);
+    if (CutToParent(level) < 3) return;
+  }
+}
+
+// The levels this run's own walk made, when no log tells: a walk that stopped part-way
+// counted fewer levels than the target has, so the removal starts at the deepest level
+// it walked.
+void RemoveWalkedLevels() {
+  char level[PathCapacity];
+  int count = InstallState.CreatedDirCount;
+  if (!CopyBounded(level, sizeof level, InstallState.TargetFolder)) return;
+  size_t length = 3;
+  for (int seen = 0; level[length] && seen < count; ++length)
+    if (level[length] == '\\') ++seen;
+  level[length - 1] = 0;
+  RemoveLevelsUpFrom(level, count, InstallState.CreatedDirFlags);
 }
 
 // After the log of a failed run is deleted, the earlier installation's log it kept aside
@@ -95,6 +143,7 @@ int UndoLogRecords(int earlierToo, int* levelCount, int* levelFlags) {
   memset(levelFlags, 0, sizeof(int) * CreatedDirCapacity);
   PredecessorLogKept = 0;
   EarlierInstallation[0] = 0;
+  AsideBeforeUndone[0] = 0;
   int menuKnown = LoadTrustedPlaces();
   do {
     if (!ReadPendingLogRecord(&record)) return 0;
@@ -120,20 +169,11 @@ int UndoneLogKeptItsPredecessor() { return PredecessorLogKept; }
 const char* EarlierInstallationOfUndoneLog() { return EarlierInstallation; }
 
 void RemoveCreatedLevels(int levelCount, const int* levelFlags) {
-  char drive[4] = {InstallState.TargetFolder[0], ':', '\\', 0};
-  SetCurrentDirectoryA(drive);
   char level[PathCapacity];
   if (!CopyBounded(level, sizeof level, InstallState.TargetFolder)) return;
   size_t length = strlen(level);
   if (length > 0) level[--length] = 0;
-  if (levelCount > CreatedDirCapacity) levelCount = CreatedDirCapacity;  // deeper levels have no flag
-  for (int k = 0; k < levelCount; ++k) {
-    // Levels are created top down, so the deepest one that existed ends the removal:
-    // nothing above it was made by this run.
-    if (!levelFlags[levelCount - 1 - k]) return;
-    RemoveFolderNowOrAtRestart(level);
-    if (CutToParent(level) < 3) return;
-  }
+  RemoveLevelsUpFrom(level, levelCount, levelFlags);
 }
 
 int RollBackInstallation() {
@@ -143,7 +183,7 @@ int RollBackInstallation() {
   InstallState.ExpandedPayloadPresent = 0;
   // Levels made before the log could be created are known only to this run's own walk.
   if (!InstallState.LogOpened) {
-    if (InstallState.CreatedDirCount > 0) RemoveCreatedLevels(InstallState.CreatedDirCount, InstallState.CreatedDirFlags);
+    if (InstallState.CreatedDirCount > 0) RemoveWalkedLevels();
     return 1;
   }
 

@@ -72,10 +72,12 @@ int CreateShellLink(const char* linkSubPath, const char* targetPath) {
   // A shortcut of an earlier installation is kept aside, and CL goes to the log, before
   // the new one is saved.
   int recorded = KeepFileAside(linkPath, 1) && AppendLogRecord(RecordMenuLink, linkPath);
-  if (recorded) file->Save(widePath, FALSE);
+  // A shortcut that was not saved whole is no shortcut: what was written of it goes.
+  int saved = recorded && SUCCEEDED(file->Save(widePath, FALSE));
+  if (recorded && !saved) DeleteFileA(linkPath);
   file->Release();
   link->Release();
-  return recorded;
+  return saved;
 }
 
 int ShellLinkBelongsTo(const char* linkPath, const char* folder) {

@@ -30,8 +30,8 @@ int OpenEntryKey(const char* subkey, HKEY* parent, HKEY* key, DWORD* disposition
   return 0;
 }
 
-void SetTextValue(HKEY key, const char* name, const char* text) {
-  RegSetValueExA(key, name, 0, REG_SZ, (const BYTE*)text, (DWORD)strlen(text) + 1);
+int SetTextValue(HKEY key, const char* name, const char* text) {
+  return RegSetValueExA(key, name, 0, REG_SZ, (const BYTE*)text, (DWORD)strlen(text) + 1) == ERROR_SUCCESS;
 }
 
 int EntrySubkey(char* subkey, const char* keyName) {
@@ -137,8 +137,8 @@ int VersionText(const char* name, char* text, size_t capacity) {
          ((const char*)value)[0] && CopyBounded(text, capacity, (const char*)value);
 }
 
-void SetNumberValue(HKEY key, const char* name, DWORD number) {
-  RegSetValueExA(key, name, 0, REG_DWORD, (const BYTE*)&number, sizeof number);
+int SetNumberValue(HKEY key, const char* name, DWORD number) {
+  return RegSetValueExA(key, name, 0, REG_DWORD, (const BYTE*)&number, sizeof number) == ERROR_SUCCESS;
 }
 
 // The texts of the entry that follow from the install folder; 0 when one does not fit.
@@ -159,24 +159,24 @@ int FormEntryTexts(EntryTexts* texts, const char* uninstallerFile) {
 
 // Everything the list of installed programs shows and deployment tools run: the
 // uninstaller's version, publisher and URL come from its own version information, which
-// make-setup gave it; the size from the archive, when this run extracted one.
-void WriteEntryValues(HKEY key, const char* displayName, const EntryTexts* texts) {
-  SetTextValue(key, "DisplayName", displayName);
-  SetTextValue(key, "UninstallString", texts->UninstallString);
-  SetTextValue(key, "QuietUninstallString", texts->QuietUninstall);
-  SetTextValue(key, "DisplayIcon", texts->Icon);
-  SetTextValue(key, "InstallLocation", InstallState.TargetFolder);
-  SetNumberValue(key, "NoModify", 1);
-  SetNumberValue(key, "NoRepair", 1);
+// make-setup gave it; the size from the archive, when this run extracted one. 1 when
+// every value it has was written.
+int WriteEntryValues(HKEY key, const char* displayName, const EntryTexts* texts) {
   unsigned bytes = InstallState.ArchiveFilesSize;
-  if (bytes > 0) SetNumberValue(key, "EstimatedSize", bytes / 1024 + (bytes % 1024 != 0));
-  if (!LoadVersionInfo(texts->Uninstaller)) return;
+  if (!SetTextValue(key, "DisplayName", displayName) || !SetTextValue(key, "UninstallString", texts->UninstallString) ||
+      !SetTextValue(key, "QuietUninstallString", texts->QuietUninstall) || !SetTextValue(key, "DisplayIcon", texts->Icon) ||
+      !SetTextValue(key, "InstallLocation", InstallState.TargetFolder) || !SetNumberValue(key, "NoModify", 1) ||
+      !SetNumberValue(key, "NoRepair", 1) ||
+      (bytes > 0 && !SetNumberValue(key, "EstimatedSize", bytes / 1024 + (bytes % 1024 != 0))))
+    return 0;
+  if (!LoadVersionInfo(texts->Uninstaller)) return 1;
   const char* fromVersion[][2] = {
       {"DisplayVersion", "ProductVersion"}, {"Publisher", "CompanyName"}, {"URLInfoAbout", "URLInfoAbout"}};
   for (const auto& value : fromVersion) {
     char text[PathCapacity];
-    if (VersionText(value[1], text, sizeof text)) SetTextValue(key, value[0], text);
+    if (VersionText(value[1], text, sizeof text) && !SetTextValue(key, value[0], text)) return 0;
   }
+  return 1;
 }
 
 }  // namespace
@@ -210,10 +210,13 @@ int RegisterUninstall(const char* keyName, const char* displayName, const char* 
       return 0;
     }
   }
-  WriteEntryValues(key, displayName, &texts);
+  int whole = WriteEntryValues(key, displayName, &texts);
   RegCloseKey(key);
+  // An entry without all its values would be listed and could not remove the game: what
+  // was written of it goes (RK names it, should that fail too).
+  if (!whole) RegDeleteKeyA(parent, subkey);
   RegCloseKey(parent);
-  return 1;
+  return whole;
 }
 
 int RemoveUninstallKey(const char* keyName) {

@@ -19,6 +19,7 @@ namespace {
 enum Case { FreshInstall, Reinstall, Uninstall };
 const char* const CaseNames[] = {"fresh install", "reinstall", "uninstall"};
 const char PlayersScore[] = "Punkte des Spielers";
+const char EntryKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 std::string parent, target;
 HMODULE payload;
 typedef std::set<std::string> Machine;
@@ -89,6 +90,18 @@ void Reach(Case kind) {
   if (kind == Reinstall) WriteText(target + "highscore.dat", PlayersScore);
   EXPECT_EQ(Now(), start) << "the sweep cannot go on from here";
 }
+// An uninstall entry is whole or absent, and what the shell lacks is told (maybe more).
+std::string TellsWhatIsMissing() {
+  HKEY key = nullptr;
+  std::string half, menu = ProgramsFolder() + "\\" + ProgramFolderName + "\\";
+  int entry = !RegOpenKeyExA(HKEY_LOCAL_MACHINE, (EntryKey + std::string(UninstallKeyName)).c_str(), 0, KEY_READ, &key);
+  for (const char* value : {"DisplayName", "UninstallString", "QuietUninstallString", "DisplayIcon", "InstallLocation"})
+    half += entry && RegQueryValueExA(key, value, nullptr, nullptr, nullptr, nullptr) ? std::string(" ") + value : "";
+  int links = FileExists(menu + GameLinkName + ".lnk") && FileExists(menu + UninstallLinkName + ".lnk");
+  int missing = (links ? 0 : MissingShortcuts) | (entry ? (RegCloseKey(key), 0) : MissingUninstallEntry);
+  if (!half.empty()) return "a half uninstall entry, without" + half;
+  return !(missing & ~InstallState.MissingParts) ? "" : "missing " + std::to_string(missing) + ", told " + std::to_string(InstallState.MissingParts);
+}
 // What a run with one failed call left, against the case's rules; "" when they hold.
 std::string Judge(Case kind, int result) {
   Restart();
@@ -103,10 +116,12 @@ std::string Judge(Case kind, int result) {
   }
   const Machine& before = kind == FreshInstall ? pristine : changed;
   const Machine& done = kind == FreshInstall ? installed : reinstalled;
-  // A rollback that could not finish keeps its log: the next run undoes it and goes on.
-  int recovered = result != 1 && Now() != before && FileExists(target + LogFileName);
-  if (recovered && !Install()) return "the run failed, and the next run failed too";
-  if (result != 1 && !recovered) return Now() == before ? "" : "the run failed and left the machine changed" + Differs(before);
+  // A rollback that could not finish says so and keeps its log: the next run undoes it and goes on.
+  int recovered = result == RunRollbackStopped;
+  if (recovered && !FileExists(target + LogFileName)) return "a stopped rollback lost its log";
+  if (recovered && Install() != RunInstalled) return "the run failed, and the next run failed too";
+  if (result != RunInstalled && !recovered) return Now() == before ? "" : "the run failed and left the machine changed" + Differs(before);
+  if (std::string told = TellsWhatIsMissing(); !told.empty()) return "the run succeeded, and " + told;
   // The game's files are whole, the player's highscore kept; a shortcut or the entry may be
   // missing (their steps fail no installation). One uninstall leaves nothing.
   Restart();

@@ -219,6 +219,7 @@ TEST_F(PipelineTest, EachFailureOfExtractionLeavesOnlyWhatTheLogNames) {
     std::string Entry;
     std::vector<std::string> Folders, Files, Links;  // made before the run, below the target
     int LogFailsFromTick, Code;
+    std::string MadeWhileWritten = "";  // another program's file under the entry's name, once it is open
   } rows[] = {
       {"a link as the entry's folder", "l\\x", {}, {}, {"l"}, 0, FailureEntryFolder},
       {"a link one level further down", "d\\l\\x", {"d"}, {}, {"d\\l"}, 0, FailureEntryFolder},
@@ -230,6 +231,7 @@ TEST_F(PipelineTest, EachFailureOfExtractionLeavesOnlyWhatTheLogNames) {
       {"no NC record", "x", {}, {}, {}, 62, FailureLogWrite},
       {"no KA record", "x", {}, {"x"}, {}, 62, FailureLogWrite},
       {"no CS record", "x", {}, {}, {}, 63, FailureLogWrite},
+      {"a file made under the name in a folder the run made", "n\\x", {}, {}, {}, 0, FailureNone, "n\\x"},
   };
   for (const Row& row : rows) {
     Prepare("extraction-failures", Compress(PackArchive({{row.Entry, Bytes(340, 'x')}})));
@@ -246,7 +248,9 @@ TEST_F(PipelineTest, EachFailureOfExtractionLeavesOnlyWhatTheLogNames) {
       fclose(InstallState.LogFile);
       InstallState.LogFile = OpenUnwritable(InstallState.LogPath);
     }
-    RunTicks(row.LogFailsFromTick ? row.LogFailsFromTick : 62, 95);
+    RunTicks(row.LogFailsFromTick ? row.LogFailsFromTick : 62, 62);
+    if (!row.MadeWhileWritten.empty()) WriteText(target + row.MadeWhileWritten, "another program's");
+    RunTicks(63, 95);
     EXPECT_EQ(InstallState.FailureCode, row.Code) << row.What;
     std::set<std::string> after = SnapshotTree(parent);
     std::string log = "\n" + LogText();
@@ -258,11 +262,16 @@ TEST_F(PipelineTest, EachFailureOfExtractionLeavesOnlyWhatTheLogNames) {
       // A file under its writing name is named by its entry's NC.
       if (!folder && entry.size() > 4 && entry.compare(entry.size() - 4, 4, "~neu") == 0) entry.resize(entry.size() - 4);
       std::string record = folder ? "SD " + entry : "NC " + entry.substr(target.size());
+      if (entry.size() > 4 && entry.compare(entry.size() - 4, 4, "~alt") == 0) record = "KA " + entry.substr(0, entry.size() - 4);
       if (entry != target + "deinst.log") {
         EXPECT_TRUE(entry.rfind(target, 0) == 0 && log.find("\n" + record + "\r\n") != std::string::npos) << row.What << ": " << entry;
       }
     }
     CloseLog();
+    if (!row.MadeWhileWritten.empty()) {  // the rollback gives it back
+      EXPECT_EQ(RollBackInstallation(), 1);
+      EXPECT_EQ(ReadText(target + row.MadeWhileWritten), "another program's");
+    }
     for (const std::string& link : row.Links) RemoveHostLink(target + link);
   }
 }

@@ -33,11 +33,14 @@ struct Fault {
   // Prepares the condition in the target folder; gives the payload to carry.
   std::function<Bytes(const std::string& target)> Arrange;
   bool NoPayloadResource = false;
+  bool LogHeld = false;  // the rollback cannot read the log: it stops
 };
 
 Bytes Archive() { return DemoArchive(); }
 
 std::vector<Fault> Faults() {
+  auto folderWithAnEntrysName = [](const std::string& t) {
+    return CreateDirectoryA(t.c_str(), nullptr), CreateDirectoryA((t + "uninst.exe").c_str(), nullptr), DemoPayload(); };
   return {
       {"FileInTheWayOfTheTargetFolder", 6, [](const std::string& t) {
          WriteText(t.substr(0, t.size() - 1), "user's file");
@@ -48,6 +51,8 @@ std::vector<Fault> Faults() {
          CreateDirectoryA((t + "deinst.log").c_str(), nullptr);
          return DemoPayload();
        }},
+      {"TargetLevelTooLongAfterTwoMade", 6, [](const std::string& t) {  // the walk makes two levels, then stops
+         return SetTarget(t + "a\\" + std::string(240, 'x') + "\\"), DemoPayload(); }},
       {"NoPayloadResource", 7, [](const std::string&) { return Bytes(); }, true},
       {"EmptyPayloadResource", 9, [](const std::string&) { return Bytes(); }},
       {"FolderNamedLikeTheStagedFile", 10, [](const std::string& t) {
@@ -84,11 +89,8 @@ std::vector<Fault> Faults() {
          MakeHostLink(t + "resource", elsewhere);
          return DemoPayload();
        }},
-      {"FolderWithAnEntrysName", 16, [](const std::string& t) {
-         CreateDirectoryA(t.c_str(), nullptr);
-         CreateDirectoryA((t + "uninst.exe").c_str(), nullptr);
-         return DemoPayload();
-       }},
+      {"FolderWithAnEntrysName", 16, folderWithAnEntrysName},
+      {"FolderWithAnEntrysNameAndTheLogHeld", 16, folderWithAnEntrysName, false, true},
   };
 }
 
@@ -113,10 +115,18 @@ TEST_P(FaultRollbackTest, FailsWithItsCodeAndRollsBackToTheMachineItFound) {
   EXPECT_EQ(InstallState.StagedPayloadPresent != 0, FileExists(target + "temp.un_"));
   EXPECT_EQ(InstallState.ExpandedPayloadPresent != 0, FileExists(target + "temp.uni"));
   EXPECT_EQ(InstallState.LogOpened != 0, FileExists(target + "deinst.log"));
+  HANDLE held = fault.LogHeld ? CreateFileA((target + "deinst.log").c_str(), GENERIC_READ, FILE_SHARE_WRITE, nullptr,
+                                             OPEN_EXISTING, 0, nullptr) : nullptr;
   FinishInstallation(TestBackdrop());
   StopDriver();
 
   std::vector<std::string> expected = {"Frelby: Die Installation wurde abgebrochen."};
+  if (fault.LogHeld) {  // the rollback stops and says so; the next one undoes the rest
+    expected.push_back("Frelby: Einige Änderungen konnten nicht rückgängig gemacht werden. Sie werden beim nächsten Start des "
+                       "Installationsprogramms oder durch das Deinstallationsprogramm im Installationsordner rückgängig gemacht.");
+    CloseHandle(held);
+    EXPECT_EQ(RollBackInstallation(), 1);
+  }
   if (fault.Code == 15) expected.insert(expected.begin(), "Fehler: Der von Ihnen angegebene Pfad konnte nicht angelegt werden.");
   EXPECT_EQ(DriverMessages(), expected);
   EXPECT_TRUE(Snapshot(parent) == before);

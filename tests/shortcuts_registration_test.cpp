@@ -126,7 +126,8 @@ TEST_F(SystemIntegrationTest, WithoutAReadableProgramsFolderNothingIsCreated) {
 TEST_F(SystemIntegrationTest, PathsTooLongForTheirBuffersCreateAndRecordNothing) {
   std::string longTarget = "C:\\" + std::string(250, 'x') + "\\";
   SetTarget(longTarget);
-  EXPECT_EQ(CreateShellLink("Frelby\\Frelby", (longTarget + "frelby.exe").c_str()), 1);
+  EXPECT_EQ(CreateShellLink("Frelby\\Frelby", (longTarget + "frelby.exe").c_str()), 0);
+  EXPECT_FALSE(FileExists(programs + "\\Frelby\\Frelby.lnk"));  // recorded, but not saved: no shortcut
   EXPECT_EQ(CreateShellLink(("Frelby\\" + std::string(260, 'n')).c_str(), "C:\\a\\b.exe"), 0);
   EXPECT_EQ(CreateProgramFolder(std::string(250, 'f').c_str()), 0);
   EXPECT_EQ(AddProgmanItem("Frelby", (longTarget + "frelby.exe").c_str(), "Frelby"), 0);

@@ -99,16 +99,19 @@ TEST(ProgressPage, ATimerEventOfAnotherIdRunsATickToo) {
   InstallState.LogFile = nullptr;
 }
 
-TEST(ProgressPage, EscapeCloseAndCommandsLeaveThePageRunning) {
+TEST(ProgressPage, EscapeCloseCommandsAndTheSessionsEndLeaveThePageRunning) {
   std::string target = ScratchFolder("schedule-keys") + "Frelby\\";
-  RunProgressPage(target, [](HWND page, WindowKind kind) {
+  LRESULT endAllowed = -1;
+  RunProgressPage(target, [&](HWND page, WindowKind kind) {
     if (kind != WindowKind::Progress) return;
+    endAllowed = SendMessageA(page, WM_QUERYENDSESSION, 0, 0);
     PressButton(page, IDCANCEL);
     PressButton(page, IDOK);
     PostMessageA(page, WM_CLOSE, 0, 0);
     PostMessageA(page, WM_KEYDOWN, VK_ESCAPE, 0);
   });
   EXPECT_EQ(TickCount, 100);
+  EXPECT_EQ(endAllowed, 0);
   EXPECT_EQ(DriverProgressTexts(), ExpectedTexts());
   if (InstallState.LogFile) fclose(InstallState.LogFile);
   InstallState.LogFile = nullptr;

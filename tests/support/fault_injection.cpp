@@ -42,6 +42,8 @@ FAULT(LONG, RegQueryValueExA, ERROR_ACCESS_DENIED, 0, (HKEY a, LPCSTR b, LPDWORD
 FAULT(LONG, RegEnumValueA, ERROR_ACCESS_DENIED, 0,
       (HKEY a, DWORD b, LPSTR c, LPDWORD d, LPDWORD e, LPDWORD f, LPBYTE g, LPDWORD h), (a, b, c, d, e, f, g, h))
 FAULT(HRESULT, Save, E_ACCESSDENIED, 0, (IPersistFile * a, LPCOLESTR b, BOOL c), (a, b, c))
+void* (*Realcalloc)(size_t, size_t);
+void* Fakecalloc(size_t a, size_t b) { return Fails("calloc", ERROR_NOT_ENOUGH_MEMORY) ? nullptr : Realcalloc(a, b); }
 void Patch(void** slot, void* fake, void** real) {
   DWORD old;
   if (*slot == fake || !VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &old)) return;
@@ -67,7 +69,7 @@ const Hook Hooks[] = {HOOK(CreateFileA), HOOK(CreateFileW), HOOK(WriteFile), HOO
              HOOK(MoveFileA), HOOK(MoveFileExA), HOOK(CreateDirectoryA), HOOK(RemoveDirectoryA),
              HOOK(SetFileAttributesA), HOOK(WritePrivateProfileStringA), HOOK(RegOpenKeyExA), HOOK(RegCreateKeyExA),
              HOOK(RegSetValueExA), HOOK(RegDeleteKeyA), HOOK(RegQueryValueExA), HOOK(RegEnumValueA),
-             HOOK(CoCreateInstance)};
+             HOOK(CoCreateInstance), HOOK(calloc)};
 void PatchImports(HMODULE module) {
   BYTE* base = (BYTE*)module;
   IMAGE_NT_HEADERS* headers = (IMAGE_NT_HEADERS*)(base + ((IMAGE_DOS_HEADER*)base)->e_lfanew);
