@@ -37,6 +37,13 @@ enum FailureCodeValue {
   FailureLogUnreadable = 23,  // the target folder's log is there but could not be read
 };
 
+// What an installation that succeeded lacks: it works, but without these parts. The
+// steps that make them leave the outcome as it is; setup's last message and its /S
+// status (SetupSilentIncomplete) tell what is missing.
+enum MissingPartValue {
+  MissingShortcuts = 1,  // no Start-menu entries: the Programs folder could not be reached
+};
+
 enum WizardPageValue {
   PageWelcome = 1,
   PageTargetFolder = 2,
@@ -76,6 +83,7 @@ struct InstallStateRecord {
   char ScratchPath[PathCapacity];
   int PendingLogLines;
   int Silent;  // setup.exe /S: no window, no message box
+  int MissingParts;  // MissingPartValue flags of what the installation lacks
 };
 
 extern InstallStateRecord InstallState;

@@ -18,6 +18,8 @@ enum SetupExitStatus {
                                // nothing was touched
   // 4: another setup or uninstall runs (AnotherRunGoing); 5: /S installed, and copies of
   // files that were in use go at the next restart (DoneRestartNeeded).
+  SetupSilentIncomplete = 6,   // /S: installed and it works, but parts are missing (no
+                               // Start-menu entries: MissingParts); before 5
 };
 
 enum { OptionTextCapacity = 64 };

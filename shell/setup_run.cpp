@@ -1,5 +1,8 @@
 #include "shell/setup_run.h"
 
+#include <string.h>
+
+#include "base/bounded_text.h"
 #include "base/install_state.h"
 #include "base/product_names.h"
 #include "resources/resource_ids.h"
@@ -11,6 +14,36 @@
 #include "system/rollback.h"
 
 namespace {
+
+// What the last message says for each part an installation lacks.
+struct MissingPartText {
+  int Part;
+  const char* Text;
+};
+const MissingPartText MissingPartTexts[] = {
+    {MissingShortcuts, "Es wurden keine Einträge im Startmenü angelegt: Der Ordner \"Programme\" des Startmenüs "
+                       "konnte nicht erreicht werden. Sie starten Frelby mit der Datei frelby.exe im Programmordner."},
+};
+
+// Adds "\n\n" and a paragraph to text when both fit whole.
+void AddParagraph(char* text, size_t capacity, const char* paragraph) {
+  size_t length = strlen(text);
+  FormatBounded(text + length, capacity - length, "\n\n%s", paragraph);
+}
+
+// The last message of an installation that succeeded.
+void ShowInstalled(HWND backdrop) {
+  char text[1000];
+  CopyBounded(text, sizeof text, InstallState.MissingParts ? "Die Installation wurde durchgeführt. Frelby ist "
+                                                             "installiert, aber nicht vollständig:"
+                                                           : "Die Installation wurde erfolgreich durchgeführt.");
+  for (const MissingPartText& missing : MissingPartTexts)
+    if (InstallState.MissingParts & missing.Part) AddParagraph(text, sizeof text, missing.Text);
+  if (RemovalsWaitingForRestart())
+    AddParagraph(text, sizeof text, "Einige Dateien der vorigen Installation werden noch verwendet. Sie "
+                                     "werden beim nächsten Neustart von Windows entfernt.");
+  MessageBoxA(backdrop, text, SetupCaption, MB_OK);
+}
 
 // Closes the log of the run; 1 when the run succeeded, and then what it kept aside goes.
 int CloseRun() {
@@ -50,12 +83,7 @@ void FinishInstallation(HWND backdrop) {
     MessageBoxA(backdrop, "Die Installation wurde abgebrochen.", SetupCaption, MB_OK);
     RollBackInstallation();
   } else {
-    MessageBoxA(backdrop,
-                RemovalsWaitingForRestart()
-                    ? "Die Installation wurde erfolgreich durchgeführt.\n\nEinige Dateien der vorigen Installation "
-                      "werden noch verwendet. Sie werden beim nächsten Neustart von Windows entfernt."
-                    : "Die Installation wurde erfolgreich durchgeführt.",
-                SetupCaption, MB_OK);
+    ShowInstalled(backdrop);
   }
 }
 

@@ -53,6 +53,7 @@ int FormDefaultTargetFolder(const char* programFilesDir) {
 
 int InitInstallState() {
   InstallState.FailureCode = FailureNone;
+  InstallState.MissingParts = 0;
   // A drive without a disk must answer as missing, never with the system's own box.
   SetErrorMode(SEM_FAILCRITICALERRORS);
   InitCommonControls();

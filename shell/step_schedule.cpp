@@ -68,7 +68,7 @@ void RunScheduledStep(int tick) {
   } else if (tick <= 95) {
     ExtractSlice(tick);
   } else if (tick == 98) {
-    if (clean) CreateShortcuts();
+    if (clean && !CreateShortcuts()) InstallState.MissingParts |= MissingShortcuts;
   } else if (tick == 99) {
     if (clean) RegisterUninstall(UninstallKeyName, UninstallDisplayName, UninstallerFile);
   }

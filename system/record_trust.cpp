@@ -7,12 +7,19 @@
 #include "base/entry_names.h"
 #include "base/install_state.h"
 #include "base/product_names.h"
-#include "system/programs_folder.h"
+#include "system/profile_folders.h"
 
 namespace {
 
 char ProgramFolder[PathCapacity];       // "<Programs>\Frelby", empty when unknown
 char ProgramFolderSlash[PathCapacity];  // the same with its final backslash
+
+// The profile folders of the machine's accounts (each spelt as it is and short) and all
+// users' Programs folder, each with its final backslash: where another account's
+// Start-menu folder may lie.
+enum { ProfilePlaceCapacity = 129 };
+char ProfilePlaces[ProfilePlaceCapacity][ProgramsCapacity + 1];
+int ProfilePlaceCount;
 
 // The part of path below folder (which ends with a backslash), or null.
 const char* Below(const char* path, const char* folder) {
@@ -39,6 +46,47 @@ int FolderIsAbsolute(const char* folder) {
   return RelativePathIsSafe(rest);
 }
 
+void AddProfilePlace(const char* folder) {
+  if (folder[0] && ProfilePlaceCount < ProfilePlaceCapacity &&
+      FormatBounded(ProfilePlaces[ProfilePlaceCount], sizeof ProfilePlaces[0], "%s\\", folder))
+    ++ProfilePlaceCount;
+}
+
+void LoadProfilePlaces() {
+  char folder[ProgramsCapacity], shortFolder[ProgramsCapacity];
+  ProfilePlaceCount = 0;
+  if (ReadCommonProgramsFolder(folder)) AddProfilePlace(folder);
+  for (int i = 0; ProfilePlaceCount + 2 <= ProfilePlaceCapacity && ReadProfileFolder(i, folder, shortFolder, sizeof folder); ++i) {
+    AddProfilePlace(folder);
+    AddProfilePlace(shortFolder);
+  }
+}
+
+// A Start-menu folder "Frelby" that another account's run made: a folder of that name
+// below a profile folder of this machine, or below all users' Programs folder.
+int IsOtherStartMenuFolder(const char* folder) {
+  const char* name = strrchr(folder, '\\');
+  if (!name || _stricmp(name + 1, ProgramFolderName) != 0) return 0;
+  for (int i = 0; i < ProfilePlaceCount; ++i)
+    if (LiesBelow(folder, ProfilePlaces[i])) return 1;
+  return 0;
+}
+
+// One of the two shortcuts in such a folder (no link on the way, the folder included).
+int IsOtherStartMenuLink(const char* path) {
+  char folder[PathCapacity], game[ProgramsCapacity], uninstall[ProgramsCapacity];
+  if (!CopyBounded(folder, sizeof folder, path) || !FormatBounded(game, sizeof game, "\\%s.lnk", GameLinkName) ||
+      !FormatBounded(uninstall, sizeof uninstall, "\\%s.lnk", UninstallLinkName))
+    return 0;
+  char* name = strrchr(folder, '\\');
+  if (!name || (_stricmp(name, game) != 0 && _stricmp(name, uninstall) != 0)) return 0;
+  *name = 0;
+  if (!IsOtherStartMenuFolder(folder)) return 0;
+  for (int i = 0; i < ProfilePlaceCount; ++i)
+    if (LiesBelow(path, ProfilePlaces[i])) return 1;
+  return 0;
+}
+
 }  // namespace
 
 int LoadTrustedPlaces() {
@@ -48,6 +96,7 @@ int LoadTrustedPlaces() {
   if (!ReadProgramsFolder(programs) || !FormatBounded(ProgramFolder, sizeof ProgramFolder, "%s\\%s", programs, ProgramFolderName) ||
       !FormatBounded(ProgramFolderSlash, sizeof ProgramFolderSlash, "%s\\", ProgramFolder))
     ProgramFolder[0] = ProgramFolderSlash[0] = 0;
+  LoadProfilePlaces();
   return ProgramFolder[0] != 0;
 }
 
@@ -72,10 +121,13 @@ int RecordIsTrusted(const char* code, const char* argument) {
   if (!strcmp(code, "ID") || !strcmp(code, "PN")) return 1;
   if (!strcmp(code, "NC")) return RelativePathIsSafe(argument) && PathIsLinkFree(target, argument, 0);
   if (!strcmp(code, "SD")) return LiesBelow(argument, target);
+  // The Start-menu folder and shortcuts: below this account's "Frelby", or those another
+  // account's run made (an uninstall by an administrator or SYSTEM).
+  int inMenu = ProgramFolder[0] && LiesBelow(argument, ProgramFolderSlash);
   if (!strcmp(code, "CI"))
-    return ProgramFolder[0] && (_stricmp(argument, ProgramFolder) == 0 || LiesBelow(argument, ProgramFolderSlash));
-  if (!strcmp(code, "CL")) return ProgramFolder[0] && LiesBelow(argument, ProgramFolderSlash);
-  if (!strcmp(code, "KA")) return LiesBelow(argument, target) || (ProgramFolder[0] && LiesBelow(argument, ProgramFolderSlash));
+    return (ProgramFolder[0] && _stricmp(argument, ProgramFolder) == 0) || inMenu || IsOtherStartMenuFolder(argument);
+  if (!strcmp(code, "CL")) return inMenu || IsOtherStartMenuLink(argument);
+  if (!strcmp(code, "KA")) return LiesBelow(argument, target) || inMenu || IsOtherStartMenuLink(argument);
   if (!strcmp(code, "RK") || !strcmp(code, "KR")) return !strcmp(argument, UninstallKeyName);
   if (!strcmp(code, "PG")) return !strcmp(argument, GroupName);
   // The folder of another installation, whose shortcuts and entry an uninstall gives back.

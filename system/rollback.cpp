@@ -19,6 +19,7 @@ namespace {
 enum { MaxLevelCount = 150 };
 
 int PredecessorLogKept;  // the log being undone named an earlier log kept aside
+int ShortcutsLeft;       // a shortcut its records name stays: the trust rule refused it
 int DroppingAsides;      // the log being undone is a finished installation's
 char EarlierInstallation[FolderCapacity];  // the folder its PI record named, "" when none
 
@@ -92,6 +93,7 @@ int UndoLogRecords(int earlierToo, int* levelCount, int* levelFlags) {
   *levelCount = 0;
   memset(levelFlags, 0, sizeof(int) * CreatedDirCapacity);
   PredecessorLogKept = 0;
+  ShortcutsLeft = 0;
   EarlierInstallation[0] = 0;
   int menuKnown = LoadTrustedPlaces();
   do {
@@ -104,16 +106,22 @@ int UndoLogRecords(int earlierToo, int* levelCount, int* levelFlags) {
     // A record of the installation this run replaced ("EA <its own line>"), never one
     // carried twice.
     if (carried && (!earlierToo || !strcmp(code, "EA"))) continue;
-    // A shortcut record while the Start menu could not be read stops the undoing: passed
-    // over, its shortcut would stay unnoticed.
-    if (!menuKnown && (!strcmp(code, "CL") || !strcmp(code, "CI"))) return 0;
-    if (!RecordIsTrusted(code, argument)) continue;
+    // A shortcut record while the Start menu could not be read stops a rollback: passed
+    // over, its shortcut would stay unnoticed. An uninstall goes on and tells it.
+    int shortcut = !strcmp(code, "CL") || !strcmp(code, "CI");
+    if (!menuKnown && shortcut && !earlierToo) return 0;
+    if (!RecordIsTrusted(code, argument)) {
+      if (shortcut && GetFileAttributesA(argument) != INVALID_FILE_ATTRIBUTES) ShortcutsLeft = 1;
+      continue;
+    }
     if (!UndoRecord(code, argument, levelCount, levelFlags)) return 0;
   } while (InstallState.PendingLogLines > 0);
   return 1;
 }
 
 int UndoneLogKeptItsPredecessor() { return PredecessorLogKept; }
+
+int UndoneLogLeftShortcuts() { return ShortcutsLeft; }
 
 const char* EarlierInstallationOfUndoneLog() { return EarlierInstallation; }
 

@@ -17,7 +17,8 @@ namespace {
 // Exit status of "uninst.exe /S" (and of its helper copy).
 enum UnattendedStatus {
   UnattendedComplete = 0,     // everything the installer made is gone
-  UnattendedFolderKept = 1,   // done; the install folder stays: it holds files of the user's
+  UnattendedFolderKept = 1,   // done, but something stays: the install folder holds files of
+                              // the user's, or shortcuts lie in a Start menu not told as ours
   UnattendedFailed = 2,       // no readable or a damaged "deinst.log", or the copy did not start
   UnattendedRefused = 3,      // an unknown option: nothing was touched
   // 4: another setup or uninstall runs (AnotherRunGoing); 5: done, and files that were in
@@ -30,6 +31,11 @@ int OwnFolder(char* folder, DWORD capacity) {
   if (length == 0 || length >= capacity) return 0;
   while (length > 0 && folder[length - 1] != '\\') folder[--length] = 0;
   return length > 0;
+}
+
+int UninstallDone(int outcome) {
+  return outcome == UninstallComplete || outcome == UninstallFolderKept || outcome == UninstallAtRestart ||
+         outcome == UninstallShortcutsKept;
 }
 
 void ShowOutcome(int outcome, const char* folder) {
@@ -45,6 +51,11 @@ void ShowOutcome(int outcome, const char* folder) {
                          "Frelby wurde von Ihrem Computer entfernt. Der Ordner %s enthält noch weitere Dateien "
                          "und wurde deshalb nicht gelöscht.", folder))
         message = "Frelby wurde von Ihrem Computer entfernt. Der Programmordner enthält noch weitere Dateien.";
+      break;
+    case UninstallShortcutsKept:
+      message = "Frelby wurde von Ihrem Computer entfernt, seine Verknüpfungen im Startmenü aber nicht: Sie liegen "
+                "in einem Startmenü, das nicht sicher als eines dieses Computers erkannt wurde. Bitte löschen Sie "
+                "dort den Ordner \"Frelby\".";
       break;
     case UninstallAtRestart:
       message = "Frelby wurde von Ihrem Computer entfernt. Einige Dateien werden noch verwendet. Sie werden beim "
@@ -68,14 +79,14 @@ void ShowOutcome(int outcome, const char* folder) {
 int RunUnattendedHelper(const HelperArguments& arguments) {
   DeleteLaterByCaller(arguments.OriginalFile);
   int outcome = UninstallFrom(arguments.InstallFolder);
-  int done = outcome == UninstallComplete || outcome == UninstallFolderKept || outcome == UninstallAtRestart;
+  int done = UninstallDone(outcome);
   const char* name = strrchr(arguments.OriginalFile, '\\') + 1;
   int originalLeft = done && GetFileAttributesA(arguments.OriginalFile) != INVALID_FILE_ATTRIBUTES;
   int left = done ? OutcomeOfFolder(arguments.InstallFolder, originalLeft ? name : "") : UninstallStopped;
-  int status = !done                         ? UnattendedFailed
-               : left == UninstallFolderKept ? UnattendedFolderKept
-               : left == UninstallAtRestart  ? (int)DoneRestartNeeded
-                                             : UnattendedComplete;
+  int status = !done                                                             ? UnattendedFailed
+               : left == UninstallFolderKept || outcome == UninstallShortcutsKept ? UnattendedFolderKept
+               : left == UninstallAtRestart                                     ? (int)DoneRestartNeeded
+                                                                                : UnattendedComplete;
   char byte = (char)status;
   DWORD written = 0;
   WriteFile(arguments.Report, &byte, 1, &written, nullptr);
@@ -115,7 +126,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
     if (!NoFileOfLogHeld(helper.InstallFolder)) return 1;
     int outcome = UninstallFrom(helper.InstallFolder);
     ShowOutcome(outcome, helper.InstallFolder);
-    return outcome == UninstallComplete || outcome == UninstallFolderKept || outcome == UninstallAtRestart ? 0 : 1;
+    return UninstallDone(outcome) ? 0 : 1;
   }
   // Options: "/S" only (any letter case); anything else is refused before anything
   // is touched, with a message unless /S is among them.

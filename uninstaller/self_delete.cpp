@@ -6,6 +6,7 @@
 
 #include "base/bounded_text.h"
 #include "base/install_state.h"
+#include "system/profile_folders.h"
 
 namespace {
 
@@ -23,14 +24,24 @@ int ReadHandleNumber(const char** text, HANDLE* handle) {
   return 1;
 }
 
+// The temporary folder; where it cannot be reached (a name outside the code page and no
+// short path), the Windows folder's "Temp", which every account may reach.
+int HelperParentFolder(char* folder, unsigned capacity) {
+  if (ReadTempFolder(folder, capacity)) return 1;
+  UINT length = GetWindowsDirectoryA(folder, capacity);
+  if (length == 0 || length >= capacity) return 0;
+  const char* separator = folder[length - 1] == '\\' ? "" : "\\";
+  char windows[PathCapacity];
+  return CopyBounded(windows, sizeof windows, folder) && FormatBounded(folder, capacity, "%s%sTemp\\", windows, separator);
+}
+
 }  // namespace
 
 int StartHelperCopy(const char* installFolder, HANDLE* report) {
   char self[PathCapacity], temp[PathCapacity], copy[PathCapacity];
   DWORD length = GetModuleFileNameA(nullptr, self, sizeof self);
   if (length == 0 || length >= sizeof self) return 0;
-  length = GetTempPathA(sizeof temp, temp);
-  if (length == 0 || length >= sizeof temp - 14) return 0;
+  if (!HelperParentFolder(temp, sizeof temp - 14)) return 0;
   if (!GetTempFileNameA(temp, "frb", 0, copy)) return 0;
   if (!CopyFileA(self, copy, FALSE)) {
     DeleteFileA(copy);

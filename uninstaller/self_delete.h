@@ -1,5 +1,6 @@
 // A running program cannot delete its own file. The uninstaller therefore hands its
-// work to a copy of itself in the temporary folder: the copy is opened for deletion on
+// work to a copy of itself in the temporary folder (where the temporary folder cannot be
+// reached, in the Windows folder's "Temp"): the copy is opened for deletion on
 // close and that handle is inherited by the copy's process, so the copy's file goes
 // when that process ends; the copy waits until the original has ended, so it can
 // delete the original's file like any other.
