@@ -23,9 +23,11 @@ typedef DWORD(WINAPI* ExpandWideCall)(LPCWSTR, LPWSTR, DWORD);
 typedef DWORD(WINAPI* TempPathWideCall)(DWORD, LPWSTR);
 typedef DWORD(WINAPI* ShortPathWideCall)(LPCWSTR, LPWSTR, DWORD);
 
-FARPROC Lookup(const char* module, const char* name) {
+// A function of a loaded module (the programs link both), or null; cast to its own type.
+typedef void (*AnyCall)();
+AnyCall Lookup(const char* module, const char* name) {
   HMODULE handle = GetModuleHandleA(module);
-  return handle ? GetProcAddress(handle, name) : nullptr;
+  return handle ? (AnyCall)GetProcAddress(handle, name) : nullptr;
 }
 
 int UnicodeCallsUsed() { return CurrentPlatformKind() == PlatformNt; }
