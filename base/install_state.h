@@ -37,19 +37,19 @@ enum FailureCodeValue {
   FailureLogUnreadable = 23,  // the target folder's log is there but could not be read
 };
 
-// What an installation that succeeded lacks: it works, but without these parts. The
-// steps that make them leave the outcome as it is; setup's last message and its /S
-// status (SetupSilentIncomplete) tell what is missing.
-enum MissingPartValue {
-  MissingShortcuts = 1,  // no Start-menu entries: the Programs folder could not be reached
-};
-
 enum WizardPageValue {
   PageWelcome = 1,
   PageTargetFolder = 2,
   PageConfirmation = 3,
   PageProgress = 4,
   PageFinished = 5,
+};
+
+// What the shell shows of an installation that its steps could not make: the
+// installation works without it. Bits of InstallState.MissingParts.
+enum MissingPartValue {
+  MissingShortcuts = 1,       // the Start-menu shortcuts, or the Program Manager group
+  MissingUninstallEntry = 2,  // the entry in the list of installed programs
 };
 
 enum PlatformKindValue {
@@ -83,7 +83,7 @@ struct InstallStateRecord {
   char ScratchPath[PathCapacity];
   int PendingLogLines;
   int Silent;  // setup.exe /S: no window, no message box
-  int MissingParts;  // MissingPartValue flags of what the installation lacks
+  int MissingParts;  // MissingPartValue bits: what the shortcut and registration steps did not make
 };
 
 extern InstallStateRecord InstallState;

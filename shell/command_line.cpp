@@ -154,6 +154,6 @@ int RunWithOptions(HINSTANCE instance, const SetupOptions& options) {
     return SetupRefused;
   RunScheduleUnattended();
   if (!FinishUnattended()) return SetupSilentFailed;
-  if (InstallState.MissingParts) return SetupSilentIncomplete;
+  if (InstallState.MissingParts) return SetupSilentMissingBase + InstallState.MissingParts;
   return RemovalsWaitingForRestart() ? (int)DoneRestartNeeded : (int)SetupSilentInstalled;
 }

@@ -18,8 +18,10 @@ enum SetupExitStatus {
                                // nothing was touched
   // 4: another setup or uninstall runs (AnotherRunGoing); 5: /S installed, and copies of
   // files that were in use go at the next restart (DoneRestartNeeded).
-  SetupSilentIncomplete = 6,   // /S: installed and it works, but parts are missing (no
-                               // Start-menu entries: MissingParts); before 5
+  // 7 and up: /S installed and the game runs, but a part the shell shows is missing: the
+  // status is SetupSilentMissingBase plus the MissingPartValue bits, 7 no Start-menu
+  // entries, 8 no uninstall entry, 9 neither. It wins over DoneRestartNeeded.
+  SetupSilentMissingBase = 6,
 };
 
 enum { OptionTextCapacity = 64 };

@@ -1,7 +1,5 @@
 #include "shell/setup_run.h"
 
-#include <string.h>
-
 #include "base/bounded_text.h"
 #include "base/install_state.h"
 #include "base/product_names.h"
@@ -15,36 +13,6 @@
 
 namespace {
 
-// What the last message says for each part an installation lacks.
-struct MissingPartText {
-  int Part;
-  const char* Text;
-};
-const MissingPartText MissingPartTexts[] = {
-    {MissingShortcuts, "Es wurden keine Einträge im Startmenü angelegt: Der Ordner \"Programme\" des Startmenüs "
-                       "konnte nicht erreicht werden. Sie starten Frelby mit der Datei frelby.exe im Programmordner."},
-};
-
-// Adds "\n\n" and a paragraph to text when both fit whole.
-void AddParagraph(char* text, size_t capacity, const char* paragraph) {
-  size_t length = strlen(text);
-  FormatBounded(text + length, capacity - length, "\n\n%s", paragraph);
-}
-
-// The last message of an installation that succeeded.
-void ShowInstalled(HWND backdrop) {
-  char text[1000];
-  CopyBounded(text, sizeof text, InstallState.MissingParts ? "Die Installation wurde durchgeführt. Frelby ist "
-                                                             "installiert, aber nicht vollständig:"
-                                                           : "Die Installation wurde erfolgreich durchgeführt.");
-  for (const MissingPartText& missing : MissingPartTexts)
-    if (InstallState.MissingParts & missing.Part) AddParagraph(text, sizeof text, missing.Text);
-  if (RemovalsWaitingForRestart())
-    AddParagraph(text, sizeof text, "Einige Dateien der vorigen Installation werden noch verwendet. Sie "
-                                     "werden beim nächsten Neustart von Windows entfernt.");
-  MessageBoxA(backdrop, text, SetupCaption, MB_OK);
-}
-
 // Closes the log of the run; 1 when the run succeeded, and then what it kept aside goes.
 int CloseRun() {
   // A log that cannot be closed whole could not undo the installation: that fails it.
@@ -54,6 +22,22 @@ int CloseRun() {
   if (InstallState.LogOpened) DropKeptAsides(InstallState.LogPath);
   return 1;
 }
+
+// One paragraph of the last message for each part the shell lacks.
+const struct {
+  int Part;
+  const char* Text;
+} MissingPartTexts[] = {
+    {MissingShortcuts,
+     "\n\nDie Verknüpfungen im Startmenü konnten nicht angelegt werden. Das Spiel kann aus dem "
+     "Installationsordner gestartet werden."},
+    {MissingUninstallEntry,
+     "\n\nDer Eintrag in der Liste der installierten Programme konnte nicht angelegt werden. Zum "
+     "Deinstallieren starten Sie das Deinstallationsprogramm im Installationsordner."},
+};
+const char RestartText[] =
+    "\n\nEinige Dateien der vorigen Installation werden noch verwendet. Sie werden beim nächsten Neustart "
+    "von Windows entfernt.";
 
 }  // namespace
 
@@ -82,9 +66,15 @@ void FinishInstallation(HWND backdrop) {
   if (!CloseRun()) {
     MessageBoxA(backdrop, "Die Installation wurde abgebrochen.", SetupCaption, MB_OK);
     RollBackInstallation();
-  } else {
-    ShowInstalled(backdrop);
+    return;
   }
+  // The success, then what the shell does not show, then what waits for the restart.
+  char text[1000];
+  CopyBounded(text, sizeof text, "Die Installation wurde erfolgreich durchgeführt.");
+  for (const auto& missing : MissingPartTexts)
+    if (InstallState.MissingParts & missing.Part) FormatBounded(text, sizeof text, "%s%s", text, missing.Text);
+  if (RemovalsWaitingForRestart()) FormatBounded(text, sizeof text, "%s%s", text, RestartText);
+  MessageBoxA(backdrop, text, SetupCaption, MB_OK);
 }
 
 int FinishUnattended() {

@@ -68,6 +68,7 @@ void RunScheduledStep(int tick) {
   } else if (tick <= 95) {
     ExtractSlice(tick);
   } else if (tick == 98) {
+    // Neither step fails the installation: what it could not make is told at the end.
     if (clean && !CreateShortcuts()) InstallState.MissingParts |= MissingShortcuts;
   } else if (tick == 99) {
     if (clean) RegisterUninstall(UninstallKeyName, UninstallDisplayName, UninstallerFile);

@@ -62,32 +62,38 @@ void LoadProfilePlaces() {
   }
 }
 
-// A Start-menu folder "Frelby" that another account's run made: a folder of that name
-// below a profile folder of this machine, or below all users' Programs folder.
-int IsOtherStartMenuFolder(const char* folder) {
-  const char* name = strrchr(folder, '\\');
-  if (!name || _stricmp(name + 1, ProgramFolderName) != 0) return 0;
-  for (int i = 0; i < ProfilePlaceCount; ++i)
-    if (LiesBelow(folder, ProfilePlaces[i])) return 1;
-  return 0;
+// 1 when the last component of path is `name`.
+int NamedAs(const char* path, const char* name) {
+  const char* last = strrchr(path, '\\');
+  return last && _stricmp(last + 1, name) == 0;
 }
 
-// One of the two shortcuts in such a folder (no link on the way, the folder included).
-int IsOtherStartMenuLink(const char* path) {
-  char folder[PathCapacity], game[ProgramsCapacity], uninstall[ProgramsCapacity];
-  if (!CopyBounded(folder, sizeof folder, path) || !FormatBounded(game, sizeof game, "\\%s.lnk", GameLinkName) ||
-      !FormatBounded(uninstall, sizeof uninstall, "\\%s.lnk", UninstallLinkName))
-    return 0;
-  char* name = strrchr(folder, '\\');
-  if (!name || (_stricmp(name, game) != 0 && _stricmp(name, uninstall) != 0)) return 0;
-  *name = 0;
-  if (!IsOtherStartMenuFolder(folder)) return 0;
+// 1 when path lies below a profile folder or all users' Programs folder.
+int InProfilePlace(const char* path) {
   for (int i = 0; i < ProfilePlaceCount; ++i)
     if (LiesBelow(path, ProfilePlaces[i])) return 1;
   return 0;
 }
 
+// A Start-menu folder "Frelby" or one of its two shortcuts that another account's run
+// made: below a profile folder of this machine, or below all users' Programs folder (no
+// link on the way, the folder "Frelby" included).
+int IsOtherAccountsShortcut(const char* code, const char* path) {
+  return NamesOwnShortcut(code, path) && InProfilePlace(path);
+}
+
 }  // namespace
+
+int NamesOwnShortcut(const char* code, const char* path) {
+  char folder[PathCapacity], game[ProgramsCapacity], uninstall[ProgramsCapacity];
+  if (!strcmp(code, "CI")) return NamedAs(path, ProgramFolderName);
+  if (!CopyBounded(folder, sizeof folder, path) || !FormatBounded(game, sizeof game, "%s.lnk", GameLinkName) ||
+      !FormatBounded(uninstall, sizeof uninstall, "%s.lnk", UninstallLinkName) ||
+      (!NamedAs(folder, game) && !NamedAs(folder, uninstall)))
+    return 0;
+  *strrchr(folder, '\\') = 0;
+  return NamedAs(folder, ProgramFolderName);
+}
 
 int LoadTrustedPlaces() {
   char programs[PathCapacity];
@@ -125,9 +131,9 @@ int RecordIsTrusted(const char* code, const char* argument) {
   // account's run made (an uninstall by an administrator or SYSTEM).
   int inMenu = ProgramFolder[0] && LiesBelow(argument, ProgramFolderSlash);
   if (!strcmp(code, "CI"))
-    return (ProgramFolder[0] && _stricmp(argument, ProgramFolder) == 0) || inMenu || IsOtherStartMenuFolder(argument);
-  if (!strcmp(code, "CL")) return inMenu || IsOtherStartMenuLink(argument);
-  if (!strcmp(code, "KA")) return LiesBelow(argument, target) || inMenu || IsOtherStartMenuLink(argument);
+    return (ProgramFolder[0] && _stricmp(argument, ProgramFolder) == 0) || inMenu || IsOtherAccountsShortcut(code, argument);
+  if (!strcmp(code, "CL")) return inMenu || IsOtherAccountsShortcut(code, argument);
+  if (!strcmp(code, "KA")) return LiesBelow(argument, target) || inMenu || IsOtherAccountsShortcut("CL", argument);
   if (!strcmp(code, "RK") || !strcmp(code, "KR")) return !strcmp(argument, UninstallKeyName);
   if (!strcmp(code, "PG")) return !strcmp(argument, GroupName);
   // The folder of another installation, whose shortcuts and entry an uninstall gives back.

@@ -12,6 +12,9 @@
 // Reads the places records may name, for the log of TargetFolder; 0 when this account's
 // Start-menu folder could not be read or spelt (only another account's rule holds then).
 int LoadTrustedPlaces();
+// 1 when a CL path is "...\\Frelby\\Frelby.lnk" or "...\\Frelby\\Frelby deinstallieren.lnk", or
+// a CI path ends with "\\Frelby": the shape of this installer's own shortcuts.
+int NamesOwnShortcut(const char* code, const char* path);
 // 1 when the record may be carried out.
 int RecordIsTrusted(const char* code, const char* argument);
 // 1 when no component of `relative` below `folder` (which ends with a backslash) is a

@@ -111,7 +111,10 @@ int UndoLogRecords(int earlierToo, int* levelCount, int* levelFlags) {
     int shortcut = !strcmp(code, "CL") || !strcmp(code, "CI");
     if (!menuKnown && shortcut && !earlierToo) return 0;
     if (!RecordIsTrusted(code, argument)) {
-      if (shortcut && GetFileAttributesA(argument) != INVALID_FILE_ATTRIBUTES) ShortcutsLeft = 1;
+      // One of this installation's shortcuts stays: the uninstall must say so.
+      if (shortcut && NamesOwnShortcut(code, argument) && GetFileAttributesA(argument) != INVALID_FILE_ATTRIBUTES &&
+          (code[1] == 'I' || ShellLinkBelongsTo(argument, InstallState.TargetFolder)))
+        ShortcutsLeft = 1;
       continue;
     }
     if (!UndoRecord(code, argument, levelCount, levelFlags)) return 0;
