@@ -17,7 +17,7 @@ char ProgramFolderSlash[PathCapacity];  // the same with its final backslash
 // The profile folders of the machine's accounts (each spelt as it is and short) and all
 // users' Programs folder, each with its final backslash: where another account's
 // Start-menu folder may lie.
-enum { ProfilePlaceCapacity = 129 };
+enum { ProfilePlaceCapacity = 129 };  // all users' Programs folder and 64 profiles
 char ProfilePlaces[ProfilePlaceCapacity][ProgramsCapacity + 1];
 int ProfilePlaceCount;
 

@@ -113,7 +113,7 @@ int UndoLogRecords(int earlierToo, int* levelCount, int* levelFlags) {
     if (!RecordIsTrusted(code, argument)) {
       // One of this installation's shortcuts stays: the uninstall must say so.
       if (shortcut && NamesOwnShortcut(code, argument) && GetFileAttributesA(argument) != INVALID_FILE_ATTRIBUTES &&
-          (code[1] == 'I' || ShellLinkBelongsTo(argument, InstallState.TargetFolder)))
+          (!strcmp(code, "CI") || ShellLinkBelongsTo(argument, InstallState.TargetFolder)))
         ShortcutsLeft = 1;
       continue;
     }
