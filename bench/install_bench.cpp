@@ -20,7 +20,7 @@
 #include "support/payload_module.h"
 #include "support/pipeline.h"
 #include "support/test_support.h"
-#include "system/log_format.h"
+#include "system/log_reader.h"
 #include "system/rollback.h"
 #include "uninstaller/uninstall.h"
 
@@ -163,13 +163,13 @@ double BareTimerLoop() {
 // The entries the log of the last run names (its NC records, the temporary files left out).
 std::vector<std::string> LoggedEntries() {
   std::vector<std::string> entries;
-  FILE* log = fopen(InstallState.LogPath, "rt");
-  char line[LogLineCapacity], code[3], argument[LogLineCapacity];
-  while (log && fgets(line, sizeof line, log)) {
-    CutLogLine(line, code, argument);
-    if (!strcmp(code, "NC") && strcmp(argument, "temp.un_") && strcmp(argument, "temp.uni")) entries.push_back(argument);
-  }
-  if (log) fclose(log);
+  FILE* log = OpenLogForReading(InstallState.LogPath);
+  LogRecord record;
+  while (log && ReadNextLogRecord(log, &record))
+    if (!record.Carried && record.Kind == RecordNewFile && strcmp(record.Argument, "temp.un_") &&
+        strcmp(record.Argument, "temp.uni"))
+      entries.push_back(record.Argument);
+  if (log) CloseLogRead(log);
   return entries;
 }
 

@@ -4,6 +4,7 @@
 
 #include "base/bounded_text.h"
 #include "base/install_state.h"
+#include "base/schedule_ticks.h"
 #include "payload/szdd.h"
 #include "system/install_log.h"
 #include "system/kept_aside.h"
@@ -38,7 +39,7 @@ int BeginExpansion() {
   }
   // NC goes before the temporary file exists: a killed run's log names it too.
   DWORD error = 0;
-  if (KeepFileAside(InstallState.ExpandedPayloadPath, 0) && AppendLogRecord("NC", "temp.uni"))
+  if (KeepFileAside(InstallState.ExpandedPayloadPath, 0) && AppendLogRecord(RecordNewFile, "temp.uni"))
     ExpandedFile = CreateNewFile(InstallState.ExpandedPayloadPath, "wb", &error);
   if (!ExpandedFile) {
     LzClose(source);
@@ -55,7 +56,8 @@ int BeginExpansion() {
 
 int ExpandSlice(int tick) {
   if (ExpandSource < 0) return 1;  // expansion did not begin, or has ended
-  unsigned slice = tick == 60 ? ExpandRemaining : InstallState.ExpandedSize / 40;
+  int last = tick == ScheduleTable[StageExpansion].Last;
+  unsigned slice = last ? ExpandRemaining : InstallState.ExpandedSize / StageSlices(StageExpansion);
   unsigned left = slice;
   do {
     unsigned chunk = left < (unsigned)CopyBufferSize ? left : (unsigned)CopyBufferSize;
@@ -73,7 +75,7 @@ int ExpandSlice(int tick) {
     left -= chunk;
   } while (left > 0);
   ExpandRemaining -= slice;
-  if (tick < 60) return 1;
+  if (tick < ScheduleTable[StageExpansion].Last) return 1;
 
   LzClose(ExpandSource);
   ExpandSource = -1;

@@ -8,11 +8,13 @@
 #include "base/entry_names.h"
 #include "base/install_state.h"
 #include "base/product_names.h"
+#include "base/schedule_ticks.h"
 #include "payload/payload_checksum.h"
 #include "payload/resource_archive.h"
 #include "system/files_in_use.h"
 #include "system/install_log.h"
 #include "system/kept_aside.h"
+#include "system/log_reader.h"
 #include "system/pending_messages.h"
 #include "system/record_trust.h"
 #include "system/restart_removal.h"
@@ -72,27 +74,24 @@ int FailExtraction(int code) {
 // own, and those it carried over from the installations before it, later ones winning).
 // 0 when that log cannot be read: which files the player changed is then not known.
 int LoadEarlierSums() {
-  char log[PathCapacity], line[LogLineCapacity], code[3], argument[LogLineCapacity];
+  char log[PathCapacity];
+  LogRecord record;
   ArchiveNameIndex index;
   if (!InstallState.LogKeptAside) return 1;
-  FILE* file = KeptAsidePath(log, InstallState.LogPath) ? fopen(log, "rt") : nullptr;
+  FILE* file = KeptAsidePath(log, InstallState.LogPath) ? OpenLogForReading(log) : nullptr;
   if (!file) return 0;
   EarlierSums = (EarlierSum*)calloc(ExtractReader->EntryCount + 1, sizeof(EarlierSum));
   if (EarlierSums && IndexArchiveNames(ExtractReader, &index)) {
-    while (fgets(line, sizeof line, file)) {
-      CutCarriedLogLine(line, code, argument);
-      // "CS <eight hex digits> <entry name>"
-      char* end = nullptr;
-      unsigned long crc = strtoul(argument, &end, 16);
-      if (strcmp(code, "CS") || end != argument + 8 || *end != ' ') continue;
-      int entry = FindIndexedEntry(ExtractReader, &index, end + 1);
-      if (entry >= 0) EarlierSums[entry] = {(uint32_t)crc, 1};
+    uint32_t crc = 0;
+    const char* name = nullptr;
+    while (ReadNextLogRecord(file, &record)) {
+      if (record.Kind != RecordChecksum || !DecodeChecksumRecord(record.Argument, &crc, &name)) continue;
+      int entry = FindIndexedEntry(ExtractReader, &index, name);
+      if (entry >= 0) EarlierSums[entry] = {crc, 1};
     }
     FreeArchiveNameIndex(&index);
   }
-  int read = !ferror(file);
-  fclose(file);
-  return read;
+  return CloseLogRead(file);
 }
 
 // 1 when the file at EntryPath is one the earlier installation wrote and that changed
@@ -131,7 +130,7 @@ int NoEntryHeld() {
 // The open entry's folder: free of links, and there, its missing levels made (their SD
 // records first). Entries of one folder follow each other, so a folder is looked at only
 // when it changes. A folder this run made holds nothing but this run's entries, whose
-// names differ (checked at tick 61): no name in it needs a lookup before it is used.
+// names differ (checked when the stage begins): no name in it needs a lookup before it is used.
 int PrepareEntryFolder() {
   const char* last = strrchr(EntryName, '\\');
   size_t length = last ? (size_t)(last - EntryName) : 0;
@@ -162,7 +161,7 @@ int PrepareEntryFolder() {
 
 // Opens the entry at EntryIndex: its file under the writing name, and that name's NC.
 int OpenNextEntry() {
-  // Names are unique (checked at tick 61), so the entry's own directory slot gives what a
+  // Names are unique (checked when the stage begins), so the entry's own directory slot gives what a
   // lookup by its name would, without a scan of the directory for every entry.
   const ArchiveEntry* entry = &ExtractReader->Directory[EntryIndex];
   CopyBounded(EntryName, sizeof EntryName, entry->Name);
@@ -189,7 +188,7 @@ int OpenNextEntry() {
   if (!FormatBounded(WritingPath, sizeof WritingPath, "%s%s", EntryPath, WritingSuffix) ||
       (!EntryFolderMade && !KeepFileAside(EntryPath, 0)))
     return FailExtraction(FailureEntryCreate);
-  if (!AppendLogRecord("NC", EntryName)) return FailExtraction(FailureLogWrite);
+  if (!AppendLogRecord(RecordNewFile, EntryName)) return FailExtraction(FailureLogWrite);
   DWORD error = 0;
   EntryFile = CreateNewFile(WritingPath, "wb", &error);
   if (!EntryFile && (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) && KeepFileAside(WritingPath, 0))
@@ -200,12 +199,10 @@ int OpenNextEntry() {
 
 // Gives the whole entry its name; CS follows with the CRC-32 of the bytes written.
 int NameWholeEntry() {
-  char sum[LogLineCapacity];
   if (!MoveFileA(WritingPath, EntryPath)) return FailExtraction(FailureEntryCreate);
   // No undoing needs CS (a log cut off before PN is undone whole): it reaches the disk
   // with the next entry's NC, or at the end of the stage.
-  if (!FormatBounded(sum, sizeof sum, "%08X %s", (unsigned)EntryCrc, EntryName) || !AppendLogRecordLater("CS", sum))
-    return FailExtraction(FailureLogWrite);
+  if (!AppendChecksumRecord(EntryCrc, EntryName)) return FailExtraction(FailureLogWrite);
   return 1;
 }
 
@@ -248,7 +245,8 @@ int BeginExtraction() {
 
 int ExtractSlice(int tick) {
   if (!ExtractReader) return 1;  // extraction did not begin, or has ended
-  unsigned budget = tick == 95 ? DataRemaining : DataTotal / 34;
+  int last = tick == ScheduleTable[StageExtraction].Last;
+  unsigned budget = last ? DataRemaining : DataTotal / StageSlices(StageExtraction);
   // Entries are opened and filled while the tick's budget lasts; the last tick also
   // creates the empty entries that follow the last data byte.
   do {
@@ -279,8 +277,8 @@ int ExtractSlice(int tick) {
       if (!EntryKept && !NameWholeEntry()) return 0;
       EntryName[0] = 0;
     }
-  } while (budget > 0 || (tick == 95 && (unsigned)EntryIndex < ExtractReader->EntryCount));
-  if (tick < 95) return 1;
+  } while (budget > 0 || (last && (unsigned)EntryIndex < ExtractReader->EntryCount));
+  if (tick < ScheduleTable[StageExtraction].Last) return 1;
 
   if (!FlushInstallLog()) return FailExtraction(FailureLogWrite);
   EndExtraction();
@@ -306,7 +304,7 @@ int CreateEntryFolders(const char* path) {
       // log names every folder it made, and removing one never made does nothing. A name
       // that exists but cannot be entered is never recorded.
       int absent = GetFileAttributesA(work) == INVALID_FILE_ATTRIBUTES;
-      if (!absent || !AppendLogRecord("SD", work) || !CreateDirectoryA(work, nullptr)) {
+      if (!absent || !AppendLogRecord(RecordEntryFolder, work) || !CreateDirectoryA(work, nullptr)) {
         if (InstallState.FailureCode != FailureLogWrite)
           ReportUncreatablePath();
         return 0;

@@ -6,9 +6,11 @@
 #include "base/bounded_text.h"
 #include "base/install_state.h"
 #include "base/product_names.h"
+#include "base/schedule_ticks.h"
 #include "resources/resource_ids.h"
 #include "system/install_log.h"
 #include "system/kept_aside.h"
+#include "system/log_reader.h"
 #include "system/rollback.h"
 #include "system/uninstall_registration.h"
 
@@ -51,22 +53,18 @@ int WalkTargetLevels() {
 // records ("EA <its line>"), so that one uninstall removes what either run made. A line
 // that would not fit a log line with the prefix is left out.
 int CarryOverEarlierRecords(const char* earlierLog) {
-  FILE* earlier = fopen(earlierLog, "rt");
+  FILE* earlier = OpenLogForReading(earlierLog);
   if (!earlier) return 0;
-  char line[LogLineCapacity], code[3], argument[LogLineCapacity];
+  LogRecord record;
   int written = 1;
-  while (written && fgets(line, sizeof line, earlier)) {
-    size_t length = strlen(line);
-    if (length > 0 && line[length - 1] == '\n') line[--length] = 0;
-    CutLogLine(line, code, argument);
-    if (!strcmp(code, "PN")) continue;
-    if (!strcmp(code, "EA")) written = AppendLogRecord("EA", argument);
-    else if (length + 4 < LogLineCapacity) written = AppendLogRecord("EA", line);
+  while (written && ReadNextLogRecord(earlier, &record)) {
+    size_t length = strlen(record.Line);
+    RecordCarry carry = LogRecordKindOf(record.Carried ? RecordCarried : record.Kind).Carry;
+    if (carry == CarryArgument) written = AppendLogRecord(RecordCarried, length > 3 ? record.Line + 3 : "");
+    else if (carry == CarryLine && length + 4 < LogLineCapacity) written = AppendLogRecord(RecordCarried, record.Line);
   }
   // A read error would leave the earlier installation's records out unseen.
-  written = written && !ferror(earlier);
-  fclose(earlier);
-  return written;
+  return CloseLogRead(earlier) && written;
 }
 
 // Opens a new log; the log of an earlier installation in the target folder is kept aside
@@ -100,22 +98,22 @@ size_t LevelEnd(const char* folder, int level) {
 // A level that the registered installation in another folder made (its log says so)
 // counts as made by this run too: whichever of the two is removed last removes it.
 void MergeEarlierLevels(const char* earlier, int* flags, int levels) {
-  char log[PathCapacity], line[LogLineCapacity], code[3], argument[LogLineCapacity];
+  char log[PathCapacity];
+  LogRecord record;
   if (!FormatBounded(log, sizeof log, "%s%s", earlier, LogFileName)) return;
-  FILE* file = fopen(log, "rt");
+  FILE* file = OpenLogForReading(log);
   if (!file) return;
-  while (fgets(line, sizeof line, file)) {
-    CutCarriedLogLine(line, code, argument);
-    if (strcmp(code, "ID")) continue;
+  while (ReadNextLogRecord(file, &record)) {
+    if (record.Kind != RecordLevels) continue;
     int made[CreatedDirCapacity] = {}, stored = 0;
-    DecodeLevelRecord(argument, made, CreatedDirCapacity, &stored);
+    DecodeLevelRecord(record.Argument, made, CreatedDirCapacity, &stored);
     for (int i = 0; i < stored && i < levels; ++i) {
       size_t end = LevelEnd(InstallState.TargetFolder, i);
       if (made[i] && end && end == LevelEnd(earlier, i) && _strnicmp(earlier, InstallState.TargetFolder, end) == 0)
         flags[i] = 1;
     }
   }
-  fclose(file);
+  CloseLogRead(file);
 }
 
 void ReleasePayload() {
@@ -155,9 +153,9 @@ int BeginStaging() {
   if (registered) MergeEarlierLevels(elsewhere, loggedLevels, levels);
   InstallState.LevelRecordLost = !AppendLevelRecord(loggedLevels, levels);
   if (InstallState.LevelRecordLost ||
-      (keptEarlier && (!KeptAsidePath(earlierLog, InstallState.LogPath) || !AppendLogRecord("KA", InstallState.LogPath) ||
-                       !CarryOverEarlierRecords(earlierLog))) ||
-      (registered && !AppendLogRecord("PI", elsewhere))) {
+      (keptEarlier && (!KeptAsidePath(earlierLog, InstallState.LogPath) ||
+                       !AppendLogRecord(RecordKeptAside, InstallState.LogPath) || !CarryOverEarlierRecords(earlierLog))) ||
+      (registered && !AppendLogRecord(RecordEarlierFolder, elsewhere))) {
     if (InstallState.FailureCode == FailureNone) InstallState.FailureCode = FailureLogWrite;
     return 0;
   }
@@ -183,7 +181,7 @@ int BeginStaging() {
   DWORD error = 0;
   // NC goes before the temporary file exists: a killed run's log names it too.
   if (!FormatBounded(InstallState.StagedPayloadPath, PathCapacity, "%s%s", InstallState.TargetFolder, "temp.un_") ||
-      !KeepFileAside(InstallState.StagedPayloadPath, 0) || !AppendLogRecord("NC", "temp.un_") ||
+      !KeepFileAside(InstallState.StagedPayloadPath, 0) || !AppendLogRecord(RecordNewFile, "temp.un_") ||
       !(StagedFile = CreateNewFile(InstallState.StagedPayloadPath, "wb", &error))) {
     ReleasePayload();
     if (InstallState.FailureCode == FailureNone) InstallState.FailureCode = FailureStagedCreate;
@@ -195,11 +193,12 @@ int BeginStaging() {
 
 int StageSlice(int tick) {
   if (!StagedFile) return 1;  // staging did not begin, or has ended
-  unsigned slice = tick == 19 ? StageRemaining : StageTotal / 18;
+  int last = tick == ScheduleTable[StageStaging].Last;
+  unsigned slice = last ? StageRemaining : StageTotal / StageSlices(StageStaging);
   int written = fwrite(StageCursor, 1, slice, StagedFile) == slice;
   StageCursor += slice;
   StageRemaining -= slice;
-  if (tick == 19 || !written) {
+  if (last || !written) {
     // A short write (a full disk) or a failed close leaves an incomplete copy.
     if (!CloseWrittenFile(StagedFile)) written = 0;
     StagedFile = nullptr;

@@ -13,10 +13,6 @@
 
 namespace {
 
-int IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
-int UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? c - 'a' + 'A' : (unsigned char)c; }
-
 // 1 when the token (quotes left out) equals `option`, letter case of a-z ignored.
 int TokenIs(const char* token, size_t length, const char* option) {
   size_t k = 0;

@@ -14,8 +14,6 @@
 
 namespace {
 
-const char CurrentVersionKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
-
 const char DamagedPayloadMessage[] =
     "Das Installationsprogramm ist beschädigt: Seine Daten stimmen nicht mit ihrer Prüfsumme überein.\n\n"
     "Bitte besorgen Sie sich die Datei erneut, zum Beispiel durch einen neuen Download oder eine neue Kopie.";
@@ -75,14 +73,14 @@ int InitInstallState() {
     return 0;
   }
   if (!PayloadIntact(payload)) {
-    if (!InstallState.Silent) MessageBoxA(nullptr, DamagedPayloadMessage, "Fehler", MB_OK | MB_ICONSTOP);
+    if (!InstallState.Silent) MessageBoxA(nullptr, DamagedPayloadMessage, ErrorCaption, MB_OK | MB_ICONSTOP);
     InstallState.FailureCode = FailurePayloadDamaged;
     return 0;
   }
   UINT windowsLength = GetWindowsDirectoryA(InstallState.WindowsFolder, FolderCapacity);
   if (windowsLength == 0 || windowsLength > FolderCapacity) {
     InstallState.WindowsFolder[0] = 0;
-    if (!InstallState.Silent) MessageBoxA(nullptr, "Das Windows-Hauptverzeichnis konnte nicht erkannt werden.", "Fehler", MB_OK);
+    if (!InstallState.Silent) MessageBoxA(nullptr, "Das Windows-Hauptverzeichnis konnte nicht erkannt werden.", ErrorCaption, MB_OK);
     InstallState.FailureCode = FailureWindowsFolder;
     return 0;
   }

@@ -4,6 +4,7 @@
 
 #include "base/install_state.h"
 #include "base/product_names.h"
+#include "base/schedule_ticks.h"
 #include "payload/expansion.h"
 #include "payload/extraction.h"
 #include "payload/staging.h"
@@ -48,30 +49,33 @@ void HandleTimerEvent(HWND page) {
   StepBusy = 0;
 }
 
+// Fails no installation: what it could not make is told at the end.
+int MakeShortcuts() {
+  if (!CreateShortcuts()) InstallState.MissingParts |= MissingShortcuts;
+  return 1;
+}
+
+int RegisterUninstallEntry() { return RegisterUninstall(UninstallKeyName, UninstallDisplayName, UninstallerFile); }
+
 }  // namespace
 
 // Each step builds on what the steps before it made. Once a step has failed, no
 // later stage begins and no shortcut or registration is made: a slice step runs only
 // while its own stage holds its files open, and lets go of them on its last tick.
 void RunScheduledStep(int tick) {
+  struct Step {
+    int (*Begin)();
+    int (*Slice)(int tick);
+  };
+  static const Step Steps[ScheduleStages] = {
+      {BeginStaging, StageSlice}, {BeginExpansion, ExpandSlice}, {BeginExtraction, ExtractSlice},
+      {MakeShortcuts, nullptr},  {RegisterUninstallEntry, nullptr}};
   int clean = InstallState.FailureCode == FailureNone;
-  if (tick == 1) {
-    BeginStaging();
-  } else if (tick <= 19) {
-    StageSlice(tick);
-  } else if (tick == 20) {
-    if (clean) BeginExpansion();
-  } else if (tick <= 60) {
-    ExpandSlice(tick);
-  } else if (tick == 61) {
-    if (clean) BeginExtraction();
-  } else if (tick <= 95) {
-    ExtractSlice(tick);
-  } else if (tick == 98) {
-    // Neither step fails the installation: what it could not make is told at the end.
-    if (clean && !CreateShortcuts()) InstallState.MissingParts |= MissingShortcuts;
-  } else if (tick == 99) {
-    if (clean) RegisterUninstall(UninstallKeyName, UninstallDisplayName, UninstallerFile);
+  for (int stage = 0; stage < ScheduleStages; ++stage) {
+    const StageTicks& ticks = ScheduleTable[stage];
+    // Staging always begins; a later stage only while nothing has failed.
+    if (tick == ticks.First && (clean || stage == StageStaging)) Steps[stage].Begin();
+    else if (tick > ticks.First && tick <= ticks.Last) Steps[stage].Slice(tick);
   }
 }
 

@@ -12,12 +12,6 @@
 namespace {
 
 
-// Upper case of the letters a to z only; every other byte stays as it is.
-int UpperAscii(char c) {
-  unsigned char b = (unsigned char)c;
-  return (b >= 'a' && b <= 'z') ? b - 'a' + 'A' : b;
-}
-
 void SetDriveRoot(char* root, char letter) {
   root[0] = letter;
   root[1] = ':';

@@ -2,12 +2,11 @@
 
 #include <windows.h>
 #include <stdio.h>
-#include <string.h>
 
 #include "base/bounded_text.h"
 #include "base/install_state.h"
 #include "system/kept_aside.h"
-#include "system/log_format.h"
+#include "system/log_reader.h"
 #include "system/record_trust.h"
 
 int FileIsHeld(const char* path) {
@@ -31,21 +30,22 @@ int FileOrAsideIsHeld(const char* path, char* held) {
 }
 
 int FindHeldFileOfLog(char* held) {
-  FILE* log = fopen(InstallState.LogPath, "rt");
+  FILE* log = OpenLogForReading(InstallState.LogPath);
   if (!log) return 0;
   LoadTrustedPlaces();
-  char line[LogLineCapacity], code[3], argument[LogLineCapacity], path[PathCapacity];
+  LogRecord record;
+  char path[PathCapacity];
   int found = 0;
-  while (!found && fgets(line, sizeof line, log)) {
-    CutCarriedLogLine(line, code, argument);
-    if (!RecordIsTrusted(code, argument)) continue;
-    if (!strcmp(code, "NC"))
-      found = FormatBounded(path, sizeof path, "%s%s", InstallState.TargetFolder, argument) && FileIsHeld(path) &&
-              CopyBounded(held, PathCapacity, path);
-    else if (!strcmp(code, "KA"))
-      found = KeptAsidePath(path, argument) && FileIsHeld(path) && CopyBounded(held, PathCapacity, path);
+  while (!found && ReadNextLogRecord(log, &record)) {
+    if (!RecordIsTrusted(record.Kind, record.Argument)) continue;
+    // The files a record made, and the copies it kept aside.
+    const LogRecordKindRow& row = LogRecordKindOf(record.Kind);
+    int named = row.Undo == UndoDeleteEntry
+                    ? FormatBounded(path, sizeof path, "%s%s", InstallState.TargetFolder, record.Argument)
+                    : row.Aside == AsideFile && KeptAsidePath(path, record.Argument);
+    found = named && FileIsHeld(path) && CopyBounded(held, PathCapacity, path);
   }
-  fclose(log);
+  CloseLogRead(log);
   return found;
 }
 

@@ -16,15 +16,16 @@ int Checked(int written) {
 
 int CheckedWrite(int printed) { return Checked(printed >= 0 && fflush(InstallState.LogFile) == 0); }
 
-}  // namespace
-
-int AppendLogRecord(const char* code, const char* argument) {
-  return AppendLogRecordLater(code, argument) && FlushInstallLog();
+// Appends a record without flushing it.
+int AppendLogRecordLater(int kind, const char* argument) {
+  if (!InstallState.LogFile) return 1;
+  return Checked(fprintf(InstallState.LogFile, "%s %s\n", LogRecordKindOf(kind).Code, argument) >= 0);
 }
 
-int AppendLogRecordLater(const char* code, const char* argument) {
-  if (!InstallState.LogFile) return 1;
-  return Checked(fprintf(InstallState.LogFile, "%s %s\n", code, argument) >= 0);
+}  // namespace
+
+int AppendLogRecord(int kind, const char* argument) {
+  return AppendLogRecordLater(kind, argument) && FlushInstallLog();
 }
 
 int FlushInstallLog() {
@@ -42,12 +43,18 @@ int AppendLevelRecord(const int* flags, int count) {
   // The line is built whole first: a level list longer than a log line would be read
   // back in pieces, and is refused.
   char line[LogLineCapacity - 1];
-  int fits = FormatBounded(line, sizeof line, "ID %d", count);
+  int fits = FormatBounded(line, sizeof line, "%s %d", LogRecordKindOf(RecordLevels).Code, count);
   for (int i = 0; fits && i < count; ++i) {
     size_t length = strlen(line);
     fits = FormatBounded(line + length, sizeof line - length, " %d", flags[i]);
   }
   return CheckedWrite(fits ? fprintf(InstallState.LogFile, "%s\n", line) : -1);
+}
+
+int AppendChecksumRecord(uint32_t crc, const char* entryName) {
+  char sum[LogLineCapacity];
+  return Checked(FormatBounded(sum, sizeof sum, "%08X %s", (unsigned)crc, entryName)) &&
+         AppendLogRecordLater(RecordChecksum, sum);
 }
 
 int CloseInstallLog(const char* productName) {
@@ -57,14 +64,10 @@ int CloseInstallLog(const char* productName) {
   char failure[16];
   int written = InstallState.FailureCode == FailureNone ||
                 (FormatBounded(failure, sizeof failure, "%d", InstallState.FailureCode) &&
-                 AppendLogRecord("FA", failure));
-  written = AppendLogRecord("PN", productName) && written;
+                 AppendLogRecord(RecordFailure, failure));
+  written = AppendLogRecord(RecordEnd, productName) && written;
   int closed = CloseWrittenFile(InstallState.LogFile);
   InstallState.LogFile = nullptr;
   if (!closed && InstallState.FailureCode == FailureNone) InstallState.FailureCode = FailureLogWrite;
   return written && closed;
-}
-
-int ReadPendingLogLine(char* line) {
-  return ReadLogLine(InstallState.LogFile, &InstallState.PendingLogLines, line);
 }

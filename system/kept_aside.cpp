@@ -3,12 +3,12 @@
 #include <windows.h>
 #include <fcntl.h>
 #include <io.h>
-#include <string.h>
 
 #include "base/bounded_text.h"
 #include "base/entry_names.h"
 #include "base/install_state.h"
 #include "system/install_log.h"
+#include "system/log_reader.h"
 #include "system/record_trust.h"
 #include "system/restart_removal.h"
 #include "system/uninstall_registration.h"
@@ -51,7 +51,7 @@ int KeepFileAside(const char* path, int staleMayGo) {
   // An aside name already taken is never overwritten, unless what holds it is only an
   // older copy of what this run writes anew (a shortcut).
   if (Exists(aside) && (!staleMayGo || !DeleteNamedFile(aside))) return 0;
-  if (!AppendLogRecord("KA", path)) return 0;
+  if (!AppendLogRecord(RecordKeptAside, path)) return 0;
   return MoveFileA(path, aside) ? 1 : 0;
 }
 
@@ -62,16 +62,20 @@ int RestoreKeptAside(const char* path) {
   return MoveFileA(aside, path) ? 1 : 0;
 }
 
+void DropRecordedAside(int kind, const char* argument) {
+  char aside[PathCapacity];
+  RecordAside what = LogRecordKindOf(kind).Aside;
+  if (what == AsideFile && KeptAsidePath(aside, argument)) DeleteNowOrAtRestart(aside);
+  if (what == AsideKey) DropUninstallKeyAside(argument);
+}
+
 void DropKeptAsides(const char* logPath) {
-  FILE* log = fopen(logPath, "rt");
+  FILE* log = OpenLogForReading(logPath);
   if (!log) return;
   LoadTrustedPlaces();
-  char line[LogLineCapacity], code[3], argument[LogLineCapacity], aside[PathCapacity];
-  while (fgets(line, sizeof line, log)) {
-    CutLogLine(line, code, argument);
-    if (!RecordIsTrusted(code, argument)) continue;
-    if (!strcmp(code, "KA") && KeptAsidePath(aside, argument)) DeleteNowOrAtRestart(aside);
-    if (!strcmp(code, "KR")) DropUninstallKeyAside(argument);
-  }
-  fclose(log);
+  LogRecord record;
+  // Only its own records: what it carried over belongs to the installation it replaced.
+  while (ReadNextLogRecord(log, &record))
+    if (!record.Carried && RecordIsTrusted(record.Kind, record.Argument)) DropRecordedAside(record.Kind, record.Argument);
+  CloseLogRead(log);
 }

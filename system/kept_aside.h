@@ -20,5 +20,7 @@ int RestoreKeptAside(const char* path);
 // After a successful run: deletes what its log says was kept aside (a copy still in use
 // at the next restart).
 void DropKeptAsides(const char* logPath);
+// Deletes what one trusted record says was kept aside (its kind's Aside).
+void DropRecordedAside(int kind, const char* argument);
 // The aside name of path (500 bytes); 0 when it does not fit.
 int KeptAsidePath(char* aside, const char* path);

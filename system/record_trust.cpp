@@ -7,6 +7,7 @@
 #include "base/entry_names.h"
 #include "base/install_state.h"
 #include "base/product_names.h"
+#include "system/log_records.h"
 #include "system/profile_folders.h"
 
 namespace {
@@ -78,21 +79,26 @@ int InProfilePlace(const char* path) {
 // A Start-menu folder "Frelby" or one of its two shortcuts that another account's run
 // made: below a profile folder of this machine, or below all users' Programs folder (no
 // link on the way, the folder "Frelby" included).
-int IsOtherAccountsShortcut(const char* code, const char* path) {
-  return NamesOwnShortcut(code, path) && InProfilePlace(path);
+int IsOtherAccountsShortcut(int kind, const char* path) {
+  return NamesOwnShortcut(kind, path) && InProfilePlace(path);
 }
 
 }  // namespace
 
-int NamesOwnShortcut(const char* code, const char* path) {
+int NamesOwnShortcut(int kind, const char* path) {
   char folder[PathCapacity], game[ProgramsCapacity], uninstall[ProgramsCapacity];
-  if (!strcmp(code, "CI")) return NamedAs(path, ProgramFolderName);
+  if (LogRecordKindOf(kind).Trust == TrustMenuFolder) return NamedAs(path, ProgramFolderName);
   if (!CopyBounded(folder, sizeof folder, path) || !FormatBounded(game, sizeof game, "%s.lnk", GameLinkName) ||
       !FormatBounded(uninstall, sizeof uninstall, "%s.lnk", UninstallLinkName) ||
       (!NamedAs(folder, game) && !NamedAs(folder, uninstall)))
     return 0;
   *strrchr(folder, '\\') = 0;
   return NamedAs(folder, ProgramFolderName);
+}
+
+int RecordNeedsMenu(int kind) {
+  RecordTrust rule = LogRecordKindOf(kind).Trust;
+  return rule == TrustMenuFolder || rule == TrustBelowMenu;
 }
 
 int LoadTrustedPlaces() {
@@ -122,23 +128,28 @@ int PathIsLinkFree(const char* folder, const char* relative, int lastToo) {
   }
 }
 
-int RecordIsTrusted(const char* code, const char* argument) {
+int RecordIsTrusted(int kind, const char* argument) {
   const char* target = InstallState.TargetFolder;
-  if (!strcmp(code, "ID") || !strcmp(code, "PN")) return 1;
-  if (!strcmp(code, "NC")) return RelativePathIsSafe(argument) && PathIsLinkFree(target, argument, 0);
-  if (!strcmp(code, "SD")) return LiesBelow(argument, target);
-  // The Start-menu folder and shortcuts: below this account's "Frelby", or those another
-  // account's run made (an uninstall by an administrator or SYSTEM).
-  int inMenu = ProgramFolder[0] && LiesBelow(argument, ProgramFolderSlash);
-  if (!strcmp(code, "CI"))
-    return (ProgramFolder[0] && _stricmp(argument, ProgramFolder) == 0) || inMenu || IsOtherAccountsShortcut(code, argument);
-  if (!strcmp(code, "CL")) return inMenu || IsOtherAccountsShortcut(code, argument);
-  if (!strcmp(code, "KA")) return LiesBelow(argument, target) || inMenu || IsOtherAccountsShortcut("CL", argument);
-  if (!strcmp(code, "RK") || !strcmp(code, "KR")) return !strcmp(argument, UninstallKeyName);
-  if (!strcmp(code, "PG")) return !strcmp(argument, GroupName);
-  // The folder of another installation, whose shortcuts and entry an uninstall gives back.
-  if (!strcmp(code, "PI")) return FolderIsAbsolute(argument) && _stricmp(argument, target) != 0;
-  // Everything else, the screen saver, files in the Windows folder and ini entries among
-  // it, is nothing this installer makes.
+  int menu = ProgramFolder[0] != 0;
+  switch (LogRecordKindOf(kind).Trust) {
+    case TrustAlways: return 1;
+    case TrustEntryName: return RelativePathIsSafe(argument) && PathIsLinkFree(target, argument, 0);
+    case TrustBelowTarget: return LiesBelow(argument, target);
+    // The Start-menu folder and shortcuts: below this account's "Frelby", or those another
+    // account's run made (an uninstall by an administrator or SYSTEM).
+    case TrustMenuFolder:
+      return (menu && (_stricmp(argument, ProgramFolder) == 0 || LiesBelow(argument, ProgramFolderSlash))) ||
+             IsOtherAccountsShortcut(kind, argument);
+    case TrustBelowMenu: return (menu && LiesBelow(argument, ProgramFolderSlash)) || IsOtherAccountsShortcut(kind, argument);
+    case TrustBelowEither:
+      return LiesBelow(argument, target) || (menu && LiesBelow(argument, ProgramFolderSlash)) ||
+             IsOtherAccountsShortcut(RecordMenuLink, argument);
+    case TrustUninstallKey: return !strcmp(argument, UninstallKeyName);
+    case TrustGroup: return !strcmp(argument, GroupName);
+    // The folder of another installation, whose shortcuts and entry an uninstall gives back.
+    case TrustOtherInstallation: return FolderIsAbsolute(argument) && _stricmp(argument, target) != 0;
+    // The screen saver, files in the Windows folder, ini entries: nothing this installer makes.
+    case TrustNever: return 0;
+  }
   return 0;
 }

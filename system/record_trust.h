@@ -4,7 +4,7 @@
 // Start-menu folder of another account (the one that installed, when an administrator or
 // SYSTEM uninstalls) is trusted only as a folder "Frelby" below a profile folder that
 // ProfileList names (or below all users' Programs folder), and in it only the two
-// shortcuts' files. A record this list does not name is refused, whatever its code. No
+// shortcuts' files. A record this list does not name is refused, whatever its kind. No
 // path is followed through a link on the way: a link itself may be removed, never what
 // lies behind it.
 #pragma once
@@ -12,11 +12,14 @@
 // Reads the places records may name, for the log of TargetFolder; 0 when this account's
 // Start-menu folder could not be read or spelt (only another account's rule holds then).
 int LoadTrustedPlaces();
-// 1 when a CL path is "...\\Frelby\\Frelby.lnk" or "...\\Frelby\\Frelby deinstallieren.lnk", or
-// a CI path ends with "\\Frelby": the shape of this installer's own shortcuts.
-int NamesOwnShortcut(const char* code, const char* path);
-// 1 when the record may be carried out.
-int RecordIsTrusted(const char* code, const char* argument);
+// 1 when a path has the shape of this installer's own shortcuts: for the Start-menu
+// folder's kind a path ending with "\\Frelby", for the others "...\\Frelby\\Frelby.lnk" or
+// "...\\Frelby\\Frelby deinstallieren.lnk".
+int NamesOwnShortcut(int kind, const char* path);
+// 1 when the record (its kind's Trust) may be carried out.
+int RecordIsTrusted(int kind, const char* argument);
+// 1 when the kind's records can only be trusted while the Start menu's folder is known.
+int RecordNeedsMenu(int kind);
 // 1 when no component of `relative` below `folder` (which ends with a backslash) is a
 // link; the last component is looked at too when lastToo is 1.
 int PathIsLinkFree(const char* folder, const char* relative, int lastToo);

@@ -4,10 +4,6 @@
 // which Windows 95/98 carry out for files only.
 #pragma once
 
-// Exit status of setup.exe /S and uninst.exe /S that are done, but left files of theirs
-// for the next restart of Windows.
-enum { DoneRestartNeeded = 5 };
-
 // Deletes a file that a log names, read-only or not; 1 when it is gone. A file that has
 // to stay (in use) keeps its attributes.
 int DeleteNamedFile(const char* path);

@@ -9,6 +9,7 @@
 #include "base/product_names.h"
 #include "system/install_log.h"
 #include "system/kept_aside.h"
+#include "system/log_reader.h"
 #include "system/record_trust.h"
 #include "system/restart_removal.h"
 #include "system/shortcuts.h"
@@ -39,33 +40,34 @@ int MergeLevelRecord(const char* argument, int* levelCount, int* levelFlags) {
 }
 
 // Carries out one trusted record; 0 when the record ends the rollback early.
-int UndoRecord(const char* code, const char* argument, int* levelCount, int* levelFlags) {
+int UndoRecord(int kind, const char* argument, int* levelCount, int* levelFlags) {
   // The shortcuts and the entry belong to the newest installation: one that points at
   // another folder by now stays.
   const char* target = InstallState.TargetFolder;
-  char aside[PathCapacity];
-  if (!strcmp(code, "RK")) {
+  switch (LogRecordKindOf(kind).Undo) {
     // A key that stays would stay unnoticed: the undoing stops, and the log with it.
-    if (UninstallEntryBelongsTo(argument, target) && !RemoveUninstallKey(argument)) return 0;
-  } else if (!strcmp(code, "KR")) RestoreUninstallKey(argument);
-  else if (!strcmp(code, "NC")) {
-    // An entry that never got its name is still under its writing name.
-    if (!DeleteJoined("%s%s", target, argument)) {
-      char writing[PathCapacity];
-      if (FormatBounded(writing, sizeof writing, "%s%s", argument, WritingSuffix)) DeleteJoined("%s%s", target, writing);
-    }
+    case UndoRemoveKey: return !UninstallEntryBelongsTo(argument, target) || RemoveUninstallKey(argument);
+    case UndoRestoreKey: RestoreUninstallKey(argument); break;
+    case UndoDeleteEntry:
+      // An entry that never got its name is still under its writing name.
+      if (!DeleteJoined("%s%s", target, argument)) {
+        char writing[PathCapacity];
+        if (FormatBounded(writing, sizeof writing, "%s%s", argument, WritingSuffix)) DeleteJoined("%s%s", target, writing);
+      }
+      break;
+    case UndoDeleteGroup: DeleteProgmanGroup(argument); break;
+    case UndoRemoveFolder: RemoveFolderNowOrAtRestart(argument); break;
+    case UndoDeleteLink: if (ShellLinkBelongsTo(argument, target)) DeleteNowOrAtRestart(argument); break;
+    case UndoNoteEarlierFolder: CopyBounded(EarlierInstallation, sizeof EarlierInstallation, argument); break;
+    case UndoRestoreAside:
+      // The earlier log can only come back once the log being read is gone.
+      if (!_stricmp(argument, InstallState.LogPath)) PredecessorLogKept = 1;
+      else if (!DroppingAsides) RestoreKeptAside(argument);
+      else DropRecordedAside(kind, argument);  // it was in use when its run ended
+      break;
+    case UndoMergeLevels: return MergeLevelRecord(argument, levelCount, levelFlags);
+    case UndoNothing: break;
   }
-  else if (!strcmp(code, "PG")) DeleteProgmanGroup(argument);
-  else if (!strcmp(code, "SD") || !strcmp(code, "CI")) RemoveFolderNowOrAtRestart(argument);
-  else if (!strcmp(code, "CL")) {
-    if (ShellLinkBelongsTo(argument, target)) DeleteNowOrAtRestart(argument);
-  } else if (!strcmp(code, "PI")) CopyBounded(EarlierInstallation, sizeof EarlierInstallation, argument);
-  else if (!strcmp(code, "KA")) {
-    // The earlier log can only come back once the log being read is gone.
-    if (!_stricmp(argument, InstallState.LogPath)) PredecessorLogKept = 1;
-    else if (!DroppingAsides) RestoreKeptAside(argument);
-    else if (KeptAsidePath(aside, argument)) DeleteNowOrAtRestart(aside);  // it was in use when its run ended
-  } else if (!strcmp(code, "ID")) return MergeLevelRecord(argument, levelCount, levelFlags);
   return 1;
 }
 
@@ -87,8 +89,8 @@ void RestorePredecessorLog() {
 }  // namespace
 
 int UndoLogRecords(int earlierToo, int* levelCount, int* levelFlags) {
-  char line[LogLineCapacity], code[3], argument[LogLineCapacity], last[3] = "";
-  int read = 0;
+  LogRecord record;
+  int read = 0, last = RecordUnknown;
   DroppingAsides = 0;
   *levelCount = 0;
   memset(levelFlags, 0, sizeof(int) * CreatedDirCapacity);
@@ -97,27 +99,27 @@ int UndoLogRecords(int earlierToo, int* levelCount, int* levelFlags) {
   EarlierInstallation[0] = 0;
   int menuKnown = LoadTrustedPlaces();
   do {
-    if (!ReadPendingLogLine(line)) return 0;
-    int carried = CutCarriedLogLine(line, code, argument);
+    if (!ReadPendingLogRecord(&record)) return 0;
+    int kind = record.Kind, lineKind = record.Carried ? RecordCarried : kind;
     // The log's last two lines come first. A finished run's copies kept aside that are
     // still there were in use when it ended: an uninstall drops them.
-    if (++read == 1) CopyBounded(last, sizeof last, carried ? "EA" : code);
-    else if (read == 2) DroppingAsides = earlierToo && EndsFinishedRun(last, carried ? "EA" : code);
+    if (++read == 1) last = lineKind;
+    else if (read == 2) DroppingAsides = earlierToo && EndsFinishedRun(last, lineKind);
     // A record of the installation this run replaced ("EA <its own line>"), never one
     // carried twice.
-    if (carried && (!earlierToo || !strcmp(code, "EA"))) continue;
+    if (record.Carried && (!earlierToo || kind == RecordCarried)) continue;
     // A shortcut record while the Start menu could not be read stops a rollback: passed
     // over, its shortcut would stay unnoticed. An uninstall goes on and tells it.
-    int shortcut = !strcmp(code, "CL") || !strcmp(code, "CI");
+    int shortcut = RecordNeedsMenu(kind);
     if (!menuKnown && shortcut && !earlierToo) return 0;
-    if (!RecordIsTrusted(code, argument)) {
+    if (!RecordIsTrusted(kind, record.Argument)) {
       // One of this installation's shortcuts stays: the uninstall must say so.
-      if (shortcut && NamesOwnShortcut(code, argument) && GetFileAttributesA(argument) != INVALID_FILE_ATTRIBUTES &&
-          (!strcmp(code, "CI") || ShellLinkBelongsTo(argument, InstallState.TargetFolder)))
+      if (shortcut && NamesOwnShortcut(kind, record.Argument) && GetFileAttributesA(record.Argument) != INVALID_FILE_ATTRIBUTES &&
+          (kind == RecordMenuFolder || ShellLinkBelongsTo(record.Argument, InstallState.TargetFolder)))
         ShortcutsLeft = 1;
       continue;
     }
-    if (!UndoRecord(code, argument, levelCount, levelFlags)) return 0;
+    if (!UndoRecord(kind, record.Argument, levelCount, levelFlags)) return 0;
   } while (InstallState.PendingLogLines > 0);
   return 1;
 }
@@ -127,21 +129,6 @@ int UndoneLogKeptItsPredecessor() { return PredecessorLogKept; }
 int UndoneLogLeftShortcuts() { return ShortcutsLeft; }
 
 const char* EarlierInstallationOfUndoneLog() { return EarlierInstallation; }
-
-int OpenLogForUndo() {
-  InstallState.LogFile = fopen(InstallState.LogPath, "rt");
-  if (!InstallState.LogFile) return 0;
-  InstallState.PendingLogLines = CountLogLines(InstallState.LogFile);
-  // Lines after a read error would never be undone.
-  if (!ferror(InstallState.LogFile)) return 1;
-  CloseLogAfterUndo();
-  return 0;
-}
-
-void CloseLogAfterUndo() {
-  if (InstallState.LogFile) fclose(InstallState.LogFile);
-  InstallState.LogFile = nullptr;
-}
 
 void RemoveCreatedLevels(int levelCount, const int* levelFlags) {
   char drive[4] = {InstallState.TargetFolder[0], ':', '\\', 0};
@@ -200,11 +187,10 @@ int RecoverInterruptedRun() {
     return 0;
   }
   if (alone != INVALID_HANDLE_VALUE) CloseHandle(alone);
-  char code[3] = "", previous[3] = "";
-  FILE* log = fopen(InstallState.LogPath, "rt");
-  int hasLines = log && LastLogLineCode(log, code, previous);
-  int unreadable = log && ferror(log);
-  if (log) fclose(log);
+  int last = RecordUnknown, previous = RecordUnknown;
+  FILE* log = OpenLogForReading(InstallState.LogPath);
+  int hasLines = log && LastLogKinds(log, &last, &previous);
+  int unreadable = log && !CloseLogRead(log);
   // A log that cannot be read is neither empty nor finished: nothing is decided from it.
   if (unreadable) {
     InstallState.FailureCode = FailureLogUnreadable;
@@ -212,7 +198,7 @@ int RecoverInterruptedRun() {
   }
   // A failed run that was killed while its message waited ended its log with FA and PN:
   // it is undone like any other run that did not end well.
-  if (log && hasLines && EndsFinishedRun(code, previous)) return 1;  // a finished installation
+  if (log && hasLines && EndsFinishedRun(last, previous)) return 1;  // a finished installation
   if (log && hasLines) {
     if (!OpenLogForUndo()) return 0;
     int levelCount = 0, levelFlags[CreatedDirCapacity];

@@ -19,10 +19,6 @@ int RemoveIniEntry(const char* argument);
 int UndoLogRecords(int earlierToo, int* levelCount, int* levelFlags);
 // Removes the levels of TargetFolder that levelFlags marks as created, deepest first.
 void RemoveCreatedLevels(int levelCount, const int* levelFlags);
-// Opens the log at LogPath for reading into LogFile and counts its lines into
-// PendingLogLines; 0 when it cannot be read.
-int OpenLogForUndo();
-void CloseLogAfterUndo();
 // 1 when the undone log had kept an earlier installation's log aside.
 int UndoneLogKeptItsPredecessor();
 // 1 when a shortcut or Start-menu folder the undone log names is still there because the

@@ -42,7 +42,7 @@ int CreateProgramFolder(const char* name) {
   if (!ReadProgramsFolder(programs)) return 0;
   if (!FormatBounded(folder, sizeof folder, "%s\\%s", programs, name)) return 0;
   // CI goes before the folder is made; its removal only ever takes an empty folder.
-  if (!AppendLogRecord("CI", folder)) return 0;
+  if (!AppendLogRecord(RecordMenuFolder, folder)) return 0;
   CreateDirectoryA(folder, nullptr);
   return 1;
 }
@@ -71,7 +71,7 @@ int CreateShellLink(const char* linkSubPath, const char* targetPath) {
   link->SetWorkingDirectory(workingFolder);
   // A shortcut of an earlier installation is kept aside, and CL goes to the log, before
   // the new one is saved.
-  int recorded = KeepFileAside(linkPath, 1) && AppendLogRecord("CL", linkPath);
+  int recorded = KeepFileAside(linkPath, 1) && AppendLogRecord(RecordMenuLink, linkPath);
   if (recorded) file->Save(widePath, FALSE);
   file->Release();
   link->Release();
@@ -146,7 +146,7 @@ int CreateShortcuts() {
     return 1;
   }
   // PG goes before the group is made; deleting a group that was never made does nothing.
-  if (!AppendLogRecord("PG", GroupName)) return 0;
+  if (!AppendLogRecord(RecordGroup, GroupName)) return 0;
   DeleteProgmanGroup(GroupName);
   CreateProgmanGroup(GroupName);
   if (SetTargetFile(GameFile)) AddProgmanItem(GroupName, InstallState.ScratchPath, GameLinkName);

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "base/exit_statuses.h"
 #include "base/product_names.h"
 
 int ClaimTheOnlyRun() {

@@ -2,9 +2,6 @@
 // process ends and inherited by the processes it starts (the uninstaller's helper copy).
 #pragma once
 
-// Exit status of a setup.exe or uninst.exe that found another run going: nothing touched.
-enum { AnotherRunGoing = 4 };
-
 // 1 when no other setup or uninstall of the game runs; this process then holds the mutex.
 int ClaimTheOnlyRun();
 // Says that another run is going (unless silent); gives AnotherRunGoing.

@@ -11,8 +11,6 @@
 
 namespace {
 
-const char CurrentVersionKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
-
 int OpenParentKey(HKEY* parent) {
   return RegOpenKeyExA(HKEY_LOCAL_MACHINE, CurrentVersionKey, 0, KEY_READ | KEY_WRITE, parent) == ERROR_SUCCESS;
 }
@@ -83,7 +81,7 @@ int KeepEntryAside(HKEY parent, const char* keyName, const char* subkey) {
   if (!AsideSubkey(aside, keyName)) return 0;
   // An aside copy left from before is only an older entry of the same installation.
   RegDeleteKeyA(parent, aside);
-  if (!AppendLogRecord("KR", keyName)) return 0;
+  if (!AppendLogRecord(RecordKeyAside, keyName)) return 0;
   if (CopyEntryKey(parent, subkey, aside)) return 1;
   RegDeleteKeyA(parent, aside);
   return 0;
@@ -192,7 +190,7 @@ int RegisterUninstall(const char* keyName, const char* displayName, const char* 
   if (!OpenParentKey(&parent)) return 0;
   int replacing = KeyExists(parent, subkey);
   // RK goes before the key is written: a log that names a key never made removes nothing.
-  if ((replacing && !KeepEntryAside(parent, keyName, subkey)) || !AppendLogRecord("RK", keyName) ||
+  if ((replacing && !KeepEntryAside(parent, keyName, subkey)) || !AppendLogRecord(RecordUninstallKey, keyName) ||
       !CreateSubkey(parent, subkey, &key, &disposition)) {
     RegCloseKey(parent);
     return 0;

@@ -1,6 +1,9 @@
 // The uninstall entry under "SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall".
 #pragma once
 
+// The key below HKEY_LOCAL_MACHINE that holds "Uninstall" and the system's folders.
+inline constexpr char CurrentVersionKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
+
 // Writes the entry keyName for the installation in TargetFolder: "DisplayName", the quoted
 // "UninstallString" and "QuietUninstallString" (with " /S"), "DisplayIcon" (the game),
 // "InstallLocation", "NoModify" and "NoRepair" (1), "EstimatedSize" (KB, when this run

@@ -7,6 +7,7 @@
 #include "support/test_support.h"
 #include "system/install_log.h"
 #include "system/kept_aside.h"
+#include "system/log_reader.h"
 
 namespace {
 
@@ -40,8 +41,8 @@ TEST_F(InstallLogTest, RecordsAreWrittenInTextModeWithCrLf) {
   InstallState.LogFile = fopen((folder + "deinst.log").c_str(), "wt");
   int flags[2] = {0, 1};
   AppendLevelRecord(flags, 2);
-  AppendLogRecord("NC", "resource\\a.anx");
-  AppendLogRecord("CL", "P\\Frelby\\Frelby deinstallieren.lnk");
+  AppendLogRecord(RecordNewFile, "resource\\a.anx");
+  AppendLogRecord(RecordMenuLink, "P\\Frelby\\Frelby deinstallieren.lnk");
   AppendLevelRecord(flags, 0);
   fclose(InstallState.LogFile);
   InstallState.LogFile = nullptr;
@@ -50,7 +51,7 @@ TEST_F(InstallLogTest, RecordsAreWrittenInTextModeWithCrLf) {
 }
 
 TEST_F(InstallLogTest, NoRecordIsWrittenWithoutAnOpenLog) {
-  AppendLogRecord("NC", "frelby.exe");
+  AppendLogRecord(RecordNewFile, "frelby.exe");
   AppendLevelRecord(nullptr, 0);
   EXPECT_FALSE(FileExists(folder + "deinst.log"));
 }
@@ -77,15 +78,15 @@ TEST_F(InstallLogTest, LastLineWithoutLineEndIsCountedAndReadWhole) {
   char line[LogLineCapacity];
   ASSERT_TRUE(ReadPendingLogLine(line));
   EXPECT_EQ(Cut(line), "frelby.exe");
-  char code[3];
-  EXPECT_TRUE(LastLogLineCode(InstallState.LogFile, code));
-  EXPECT_STREQ(code, "NC");
+  int last = RecordUnknown;
+  EXPECT_TRUE(LastLogKinds(InstallState.LogFile, &last));
+  EXPECT_EQ(last, RecordNewFile);
 }
 
 TEST_F(InstallLogTest, ARecordThatCannotBeWrittenFailsTheInstallation) {
   WriteText(folder + "deinst.log", "ID 0\n");
   InstallState.LogFile = OpenUnwritable(folder + "deinst.log");
-  EXPECT_FALSE(AppendLogRecord("NC", "frelby.exe"));
+  EXPECT_FALSE(AppendLogRecord(RecordNewFile, "frelby.exe"));
   EXPECT_EQ(InstallState.FailureCode, FailureLogWrite);
   InstallState.FailureCode = 0;
   EXPECT_FALSE(CloseInstallLog("Frelby"));
@@ -109,7 +110,7 @@ TEST_F(InstallLogTest, EachRecordIsOnDiskBeforeTheNextAction) {
   int flags[1] = {1};
   EXPECT_TRUE(AppendLevelRecord(flags, 1));
   EXPECT_EQ(ReadText(folder + "deinst.log"), "ID 1 1\r\n");
-  EXPECT_TRUE(AppendLogRecord("NC", "frelby.exe"));
+  EXPECT_TRUE(AppendLogRecord(RecordNewFile, "frelby.exe"));
   EXPECT_EQ(ReadText(folder + "deinst.log"), "ID 1 1\r\nNC frelby.exe\r\n");
 }
 
@@ -158,8 +159,8 @@ TEST_F(InstallLogTest, LineOver499CharactersIsReadInPieces) {
 
 TEST_F(InstallLogTest, PercentSignsInArgumentsAreWrittenAsTheyAre) {
   InstallState.LogFile = fopen((folder + "deinst.log").c_str(), "wt");
-  AppendLogRecord("NC", "100% %d %x %%.txt");
-  AppendLogRecord("SD", "C:\\50% Rabatt\\%d");
+  AppendLogRecord(RecordNewFile, "100% %d %x %%.txt");
+  AppendLogRecord(RecordEntryFolder, "C:\\50% Rabatt\\%d");
   fclose(InstallState.LogFile);
   InstallState.LogFile = nullptr;
   EXPECT_EQ(ReadText(folder + "deinst.log"), "NC 100% %d %x %%.txt\r\nSD C:\\50% Rabatt\\%d\r\n");

@@ -5,6 +5,7 @@
 #include "base/install_state.h"
 #include "base/product_names.h"
 #include "support/test_support.h"
+#include "system/log_records.h"
 #include "system/record_trust.h"
 #include "system/rollback.h"
 #include "uninstaller/uninstall.h"
@@ -271,7 +272,7 @@ TEST(Uninstaller, TrustsOnlyRecordsInsideTheInstallAndStartMenuFolders) {
       {"ID", "2 0 1", 1},
       {"PN", "Frelby", 1},
   };
-  for (const Case& c : cases) EXPECT_EQ(RecordIsTrusted(c.code, c.argument.c_str()), c.trusted) << c.code << " " << c.argument;
+  for (const Case& c : cases) EXPECT_EQ(RecordIsTrusted(LogRecordKindOfCode(c.code), c.argument.c_str()), c.trusted) << c.code << " " << c.argument;
   // A link at each depth below either trusted folder ("l", beside the real folder "a"):
   // every record through it is refused; the link itself and the same path without it are not.
   std::string base = ScratchFolder("trust-links"), outside = base + "draussen";
@@ -297,7 +298,7 @@ TEST(Uninstaller, TrustsOnlyRecordsInsideTheInstallAndStartMenuFolders) {
           records.insert(records.end(), {{"CL", root + via + "x.lnk", trusted}, {"CI", root + via + "x", trusted},
                                          {"CL", root + tail + "l", 1}});
         for (const Record& r : records)
-          EXPECT_EQ(RecordIsTrusted(r.code, r.argument.c_str()), r.trusted) << r.code << " " << r.argument;
+          EXPECT_EQ(RecordIsTrusted(LogRecordKindOfCode(r.code), r.argument.c_str()), r.trusted) << r.code << " " << r.argument;
       }
     }
   }

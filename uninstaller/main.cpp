@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include "base/bounded_text.h"
+#include "base/exit_statuses.h"
 #include "base/install_state.h"
 #include "base/product_names.h"
 #include "system/restart_removal.h"
@@ -13,17 +14,6 @@
 #include "uninstaller/uninstall.h"
 
 namespace {
-
-// Exit status of "uninst.exe /S" (and of its helper copy).
-enum UnattendedStatus {
-  UnattendedComplete = 0,     // everything the installer made is gone
-  UnattendedFolderKept = 1,   // done, but something stays: the install folder holds files of
-                              // the user's, or shortcuts lie in a Start menu not told as ours
-  UnattendedFailed = 2,       // no readable or a damaged "deinst.log", or the copy did not start
-  UnattendedRefused = 3,      // an unknown option: nothing was touched
-  // 4: another setup or uninstall runs (AnotherRunGoing); 5: done, and files that were in
-  // use go at the next restart (DoneRestartNeeded).
-};
 
 // The folder of this program, with its final backslash.
 int OwnFolder(char* folder, DWORD capacity) {
@@ -110,8 +100,6 @@ int RunUnattended() {
     return UnattendedFailed;
   return byte;
 }
-
-int IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
 }  // namespace
 

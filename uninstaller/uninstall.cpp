@@ -8,7 +8,7 @@
 #include "base/install_state.h"
 #include "base/product_names.h"
 #include "system/files_in_use.h"
-#include "system/install_log.h"
+#include "system/log_reader.h"
 #include "system/kept_aside.h"
 #include "system/profile_folders.h"
 #include "system/restart_removal.h"
@@ -22,14 +22,15 @@ namespace {
 // uninstaller are there.
 int FinishedInstallationIn(const char* folder) {
   const char* files[] = {GameFile, UninstallerFile, LogFileName};
-  char path[PathCapacity], code[3] = "", previous[3] = "";
+  char path[PathCapacity];
+  int last = RecordUnknown, previous = RecordUnknown;
   for (const char* file : files)
     if (!FormatBounded(path, sizeof path, "%s%s", folder, file) || GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES)
       return 0;
-  FILE* log = fopen(path, "rt");  // the last of them
+  FILE* log = OpenLogForReading(path);  // the last of them
   if (!log) return 0;
-  int finished = LastLogLineCode(log, code, previous) && EndsFinishedRun(code, previous);
-  fclose(log);
+  int finished = LastLogKinds(log, &last, &previous) && EndsFinishedRun(last, previous);
+  CloseLogRead(log);
   return finished;
 }
 

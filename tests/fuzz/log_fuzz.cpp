@@ -4,7 +4,7 @@
 #include <string.h>
 
 #include "fuzz_input.h"
-#include "system/log_format.h"
+#include "system/log_reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
   char path[FuzzPathCapacity];
