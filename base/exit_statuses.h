@@ -9,7 +9,8 @@ enum ExitStatus {
   SetupRefused = 2,            // an unknown option, or a target that fails page 2's checks: nothing touched
   SetupSilentStartFailed = 3,  // /S: start-up failed (no payload, no Windows folder, ...): nothing touched
   UnattendedComplete = 0,      // uninst.exe /S (and its helper copy): everything the installer made is gone
-  UnattendedFolderKept = 1,    // done; the install folder stays: it holds files of the user's
+  UnattendedFolderKept = 1,    // done, but something stays: the install folder holds files of the user's,
+                               // or shortcuts lie in a Start menu not told as this machine's
   UnattendedFailed = 2,        // no readable or a damaged "deinst.log", or the copy did not start
   UnattendedRefused = 3,       // an unknown option: nothing was touched
   AnotherRunGoing = 4,         // both: another setup or uninstall runs; nothing was touched

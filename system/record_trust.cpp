@@ -8,12 +8,19 @@
 #include "base/install_state.h"
 #include "base/product_names.h"
 #include "system/log_records.h"
-#include "system/programs_folder.h"
+#include "system/profile_folders.h"
 
 namespace {
 
 char ProgramFolder[PathCapacity];       // "<Programs>\Frelby", empty when unknown
 char ProgramFolderSlash[PathCapacity];  // the same with its final backslash
+
+// The profile folders of the machine's accounts (each spelt as it is and short) and all
+// users' Programs folder, each with its final backslash: where another account's
+// Start-menu folder may lie.
+enum { ProfilePlaceCapacity = 129 };  // all users' Programs folder and 64 profiles
+char ProfilePlaces[ProfilePlaceCapacity][ProgramsCapacity + 1];
+int ProfilePlaceCount;
 
 // The part of path below folder (which ends with a backslash), or null.
 const char* Below(const char* path, const char* folder) {
@@ -40,7 +47,54 @@ int FolderIsAbsolute(const char* folder) {
   return RelativePathIsSafe(rest);
 }
 
+void AddProfilePlace(const char* folder) {
+  if (folder[0] && ProfilePlaceCount < ProfilePlaceCapacity &&
+      FormatBounded(ProfilePlaces[ProfilePlaceCount], sizeof ProfilePlaces[0], "%s\\", folder))
+    ++ProfilePlaceCount;
+}
+
+void LoadProfilePlaces() {
+  char folder[ProgramsCapacity], shortFolder[ProgramsCapacity];
+  ProfilePlaceCount = 0;
+  if (ReadCommonProgramsFolder(folder)) AddProfilePlace(folder);
+  for (int i = 0; ProfilePlaceCount + 2 <= ProfilePlaceCapacity && ReadProfileFolder(i, folder, shortFolder, sizeof folder); ++i) {
+    AddProfilePlace(folder);
+    AddProfilePlace(shortFolder);
+  }
+}
+
+// 1 when the last component of path is `name`.
+int NamedAs(const char* path, const char* name) {
+  const char* last = strrchr(path, '\\');
+  return last && _stricmp(last + 1, name) == 0;
+}
+
+// 1 when path lies below a profile folder or all users' Programs folder.
+int InProfilePlace(const char* path) {
+  for (int i = 0; i < ProfilePlaceCount; ++i)
+    if (LiesBelow(path, ProfilePlaces[i])) return 1;
+  return 0;
+}
+
+// A Start-menu folder "Frelby" or one of its two shortcuts that another account's run
+// made: below a profile folder of this machine, or below all users' Programs folder (no
+// link on the way, the folder "Frelby" included).
+int IsOtherAccountsShortcut(int kind, const char* path) {
+  return NamesOwnShortcut(kind, path) && InProfilePlace(path);
+}
+
 }  // namespace
+
+int NamesOwnShortcut(int kind, const char* path) {
+  char folder[PathCapacity], game[ProgramsCapacity], uninstall[ProgramsCapacity];
+  if (LogRecordKindOf(kind).Trust == TrustMenuFolder) return NamedAs(path, ProgramFolderName);
+  if (!CopyBounded(folder, sizeof folder, path) || !FormatBounded(game, sizeof game, "%s.lnk", GameLinkName) ||
+      !FormatBounded(uninstall, sizeof uninstall, "%s.lnk", UninstallLinkName) ||
+      (!NamedAs(folder, game) && !NamedAs(folder, uninstall)))
+    return 0;
+  *strrchr(folder, '\\') = 0;
+  return NamedAs(folder, ProgramFolderName);
+}
 
 int RecordNeedsMenu(int kind) {
   RecordTrust rule = LogRecordKindOf(kind).Trust;
@@ -54,6 +108,7 @@ int LoadTrustedPlaces() {
   if (!ReadProgramsFolder(programs) || !FormatBounded(ProgramFolder, sizeof ProgramFolder, "%s\\%s", programs, ProgramFolderName) ||
       !FormatBounded(ProgramFolderSlash, sizeof ProgramFolderSlash, "%s\\", ProgramFolder))
     ProgramFolder[0] = ProgramFolderSlash[0] = 0;
+  LoadProfilePlaces();
   return ProgramFolder[0] != 0;
 }
 
@@ -80,9 +135,15 @@ int RecordIsTrusted(int kind, const char* argument) {
     case TrustAlways: return 1;
     case TrustEntryName: return RelativePathIsSafe(argument) && PathIsLinkFree(target, argument, 0);
     case TrustBelowTarget: return LiesBelow(argument, target);
-    case TrustMenuFolder: return menu && (_stricmp(argument, ProgramFolder) == 0 || LiesBelow(argument, ProgramFolderSlash));
-    case TrustBelowMenu: return menu && LiesBelow(argument, ProgramFolderSlash);
-    case TrustBelowEither: return LiesBelow(argument, target) || (menu && LiesBelow(argument, ProgramFolderSlash));
+    // The Start-menu folder and shortcuts: below this account's "Frelby", or those another
+    // account's run made (an uninstall by an administrator or SYSTEM).
+    case TrustMenuFolder:
+      return (menu && (_stricmp(argument, ProgramFolder) == 0 || LiesBelow(argument, ProgramFolderSlash))) ||
+             IsOtherAccountsShortcut(kind, argument);
+    case TrustBelowMenu: return (menu && LiesBelow(argument, ProgramFolderSlash)) || IsOtherAccountsShortcut(kind, argument);
+    case TrustBelowEither:
+      return LiesBelow(argument, target) || (menu && LiesBelow(argument, ProgramFolderSlash)) ||
+             IsOtherAccountsShortcut(RecordMenuLink, argument);
     case TrustUninstallKey: return !strcmp(argument, UninstallKeyName);
     case TrustGroup: return !strcmp(argument, GroupName);
     // The folder of another installation, whose shortcuts and entry an uninstall gives back.

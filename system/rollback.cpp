@@ -20,6 +20,7 @@ namespace {
 enum { MaxLevelCount = 150 };
 
 int PredecessorLogKept;  // the log being undone named an earlier log kept aside
+int ShortcutsLeft;       // a shortcut its records name stays: the trust rule refused it
 int DroppingAsides;      // the log being undone is a finished installation's
 char EarlierInstallation[FolderCapacity];  // the folder its PI record named, "" when none
 // The path of the KA record undone last, when the record before it in the log may be the
@@ -142,6 +143,7 @@ int UndoLogRecords(int earlierToo, int* levelCount, int* levelFlags) {
   *levelCount = 0;
   memset(levelFlags, 0, sizeof(int) * CreatedDirCapacity);
   PredecessorLogKept = 0;
+  ShortcutsLeft = 0;
   EarlierInstallation[0] = 0;
   AsideBeforeUndone[0] = 0;
   int menuKnown = LoadTrustedPlaces();
@@ -155,16 +157,25 @@ int UndoLogRecords(int earlierToo, int* levelCount, int* levelFlags) {
     // A record of the installation this run replaced ("EA <its own line>"), never one
     // carried twice.
     if (record.Carried && (!earlierToo || kind == RecordCarried)) continue;
-    // A shortcut record while the Start menu could not be read stops the undoing: passed
-    // over, its shortcut would stay unnoticed.
-    if (!menuKnown && RecordNeedsMenu(kind)) return 0;
-    if (!RecordIsTrusted(kind, record.Argument)) continue;
+    // A shortcut record while the Start menu could not be read stops a rollback: passed
+    // over, its shortcut would stay unnoticed. An uninstall goes on and tells it.
+    int shortcut = RecordNeedsMenu(kind);
+    if (!menuKnown && shortcut && !earlierToo) return 0;
+    if (!RecordIsTrusted(kind, record.Argument)) {
+      // One of this installation's shortcuts stays: the uninstall must say so.
+      if (shortcut && NamesOwnShortcut(kind, record.Argument) && GetFileAttributesA(record.Argument) != INVALID_FILE_ATTRIBUTES &&
+          (kind == RecordMenuFolder || ShellLinkBelongsTo(record.Argument, InstallState.TargetFolder)))
+        ShortcutsLeft = 1;
+      continue;
+    }
     if (!UndoRecord(kind, record.Argument, levelCount, levelFlags)) return 0;
   } while (InstallState.PendingLogLines > 0);
   return 1;
 }
 
 int UndoneLogKeptItsPredecessor() { return PredecessorLogKept; }
+
+int UndoneLogLeftShortcuts() { return ShortcutsLeft; }
 
 const char* EarlierInstallationOfUndoneLog() { return EarlierInstallation; }
 

@@ -13,11 +13,17 @@ int RemoveIniEntry(const char* argument);
 // putting it back. Gives 1 when the first line was reached, 0 on an early stop. The ID
 // records' level counts and flags are merged into levelCount and levelFlags
 // (CreatedDirCapacity entries). What cannot be removed now is left for the next restart.
+// A shortcut record while this account's Start menu cannot be read stops a rollback;
+// an uninstall (earlierToo 1) passes over one the trust rule refuses and notes whether
+// it stays (UndoneLogLeftShortcuts).
 int UndoLogRecords(int earlierToo, int* levelCount, int* levelFlags);
 // Removes the levels of TargetFolder that levelFlags marks as created, deepest first.
 void RemoveCreatedLevels(int levelCount, const int* levelFlags);
 // 1 when the undone log had kept an earlier installation's log aside.
 int UndoneLogKeptItsPredecessor();
+// 1 when a shortcut or Start-menu folder the undone log names is still there because the
+// trust rule could not tell it as this installation's (another account's Start menu).
+int UndoneLogLeftShortcuts();
 // The folder of the installation in another folder whose shortcuts and entry the undone
 // log's run took over (its PI record); "" when there was none.
 const char* EarlierInstallationOfUndoneLog();

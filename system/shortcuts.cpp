@@ -11,7 +11,7 @@
 #include "system/install_log.h"
 #include "system/kept_aside.h"
 #include "system/pending_messages.h"
-#include "system/programs_folder.h"
+#include "system/profile_folders.h"
 
 namespace {
 

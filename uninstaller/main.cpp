@@ -24,6 +24,11 @@ int OwnFolder(char* folder, DWORD capacity) {
   return length > 0;
 }
 
+int UninstallDone(int outcome) {
+  return outcome == UninstallComplete || outcome == UninstallFolderKept || outcome == UninstallAtRestart ||
+         outcome == UninstallShortcutsKept;
+}
+
 void ShowOutcome(int outcome, const char* folder) {
   char text[PathCapacity + 200];
   const char* message = text;
@@ -37,6 +42,11 @@ void ShowOutcome(int outcome, const char* folder) {
                          "Frelby wurde von Ihrem Computer entfernt. Der Ordner %s enthält noch weitere Dateien "
                          "und wurde deshalb nicht gelöscht.", folder))
         message = "Frelby wurde von Ihrem Computer entfernt. Der Programmordner enthält noch weitere Dateien.";
+      break;
+    case UninstallShortcutsKept:
+      message = "Frelby wurde von Ihrem Computer entfernt, seine Verknüpfungen im Startmenü aber nicht: Sie liegen "
+                "in einem Startmenü, das nicht sicher als eines dieses Computers erkannt wurde. Bitte löschen Sie "
+                "dort den Ordner \"Frelby\".";
       break;
     case UninstallAtRestart:
       message = "Frelby wurde von Ihrem Computer entfernt. Einige Dateien werden noch verwendet. Sie werden beim "
@@ -60,14 +70,14 @@ void ShowOutcome(int outcome, const char* folder) {
 int RunUnattendedHelper(const HelperArguments& arguments) {
   DeleteLaterByCaller(arguments.OriginalFile);
   int outcome = UninstallFrom(arguments.InstallFolder);
-  int done = outcome == UninstallComplete || outcome == UninstallFolderKept || outcome == UninstallAtRestart;
+  int done = UninstallDone(outcome);
   const char* name = strrchr(arguments.OriginalFile, '\\') + 1;
   int originalLeft = done && GetFileAttributesA(arguments.OriginalFile) != INVALID_FILE_ATTRIBUTES;
   int left = done ? OutcomeOfFolder(arguments.InstallFolder, originalLeft ? name : "") : UninstallStopped;
-  int status = !done                         ? UnattendedFailed
-               : left == UninstallFolderKept ? UnattendedFolderKept
-               : left == UninstallAtRestart  ? (int)DoneRestartNeeded
-                                             : UnattendedComplete;
+  int status = !done                                                             ? UnattendedFailed
+               : left == UninstallFolderKept || outcome == UninstallShortcutsKept ? UnattendedFolderKept
+               : left == UninstallAtRestart                                     ? (int)DoneRestartNeeded
+                                                                                : UnattendedComplete;
   char byte = (char)status;
   DWORD written = 0;
   WriteFile(arguments.Report, &byte, 1, &written, nullptr);
@@ -86,7 +96,7 @@ int RunHelper(const HelperArguments& arguments) {
   if (!NoFileOfLogHeld(arguments.InstallFolder)) return 1;
   int outcome = UninstallFrom(arguments.InstallFolder);
   ShowOutcome(outcome, arguments.InstallFolder);
-  return outcome == UninstallComplete || outcome == UninstallFolderKept || outcome == UninstallAtRestart ? 0 : 1;
+  return UninstallDone(outcome) ? 0 : 1;
 }
 
 // "uninst.exe /S": starts the copy and ends with the status it reports.

@@ -6,6 +6,7 @@
 
 #include "base/bounded_text.h"
 #include "base/install_state.h"
+#include "system/profile_folders.h"
 
 namespace {
 
@@ -82,20 +83,24 @@ int MakeHelperFolderIn(const char* parent, SECURITY_ATTRIBUTES* access, char* fo
   return 0;
 }
 
-// The copy's folder: in the temporary folder, or, where that cannot be used, in the
-// Windows folder's "Temp".
+// The Windows folder's "Temp", with its final backslash.
+int WindowsTempFolder(char* folder, unsigned capacity) {
+  UINT length = GetWindowsDirectoryA(folder, capacity);
+  if (length == 0 || length >= capacity) return 0;
+  const char* separator = folder[length - 1] == '\\' ? "" : "\\";
+  char windows[PathCapacity];
+  return CopyBounded(windows, sizeof windows, folder) && FormatBounded(folder, capacity, "%s%sTemp\\", windows, separator);
+}
+
+// The copy's folder: in the temporary folder, or, where that cannot be reached or used,
+// in the Windows folder's "Temp", which every account may reach.
 int MakeHelperFolder(char* folder) {
   char parent[PathCapacity];
   PSECURITY_DESCRIPTOR descriptor = ElevatedFolderAccess();
   SECURITY_ATTRIBUTES access = {sizeof access, descriptor, FALSE};
-  DWORD length = GetTempPathA(sizeof parent, parent);
-  int made = length > 0 && length < sizeof parent && MakeHelperFolderIn(parent, descriptor ? &access : nullptr, folder);
-  if (!made) {
-    length = GetWindowsDirectoryA(parent, sizeof parent - 6);
-    made = length > 0 && length < sizeof parent - 6 &&
-           FormatBounded(parent + length, sizeof parent - length, "%sTemp\\", parent[length - 1] == '\\' ? "" : "\\") &&
-           MakeHelperFolderIn(parent, descriptor ? &access : nullptr, folder);
-  }
+  SECURITY_ATTRIBUTES* attributes = descriptor ? &access : nullptr;
+  int made = ReadTempFolder(parent, sizeof parent) && MakeHelperFolderIn(parent, attributes, folder);
+  if (!made) made = WindowsTempFolder(parent, sizeof parent) && MakeHelperFolderIn(parent, attributes, folder);
   if (descriptor) LocalFree(descriptor);
   return made;
 }

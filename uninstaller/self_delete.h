@@ -1,10 +1,11 @@
 // A running program cannot delete its own file. The uninstaller therefore hands its
 // work to a copy of itself, alone in a new folder that it makes in the temporary folder
-// under a random name (never one that stands already; elevated, with an access list that
-// lets only administrators and SYSTEM write), which is also the copy's working folder: the copy is opened for deletion on
-// close and that handle is inherited by the copy's process, so the copy's file goes
-// when that process ends; the copy waits until the original has ended, so it can
-// delete the original's file like any other.
+// (where that cannot be reached, in the Windows folder's "Temp") under a random name:
+// never one that stands already; elevated, with an access list that lets only
+// administrators and SYSTEM write. That folder is also the copy's working folder. The
+// copy is opened for deletion on close and that handle is inherited by the copy's
+// process, so the copy's file goes when that process ends; the copy waits until the
+// original has ended, so it can delete the original's file like any other.
 //
 // Unattended (/S), the caller waits for the original and wants the final status, so
 // the original cannot end first: it waits for a report from the copy instead. The copy

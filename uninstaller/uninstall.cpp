@@ -10,7 +10,7 @@
 #include "system/files_in_use.h"
 #include "system/log_reader.h"
 #include "system/kept_aside.h"
-#include "system/programs_folder.h"
+#include "system/profile_folders.h"
 #include "system/restart_removal.h"
 #include "system/rollback.h"
 #include "system/shortcuts.h"
@@ -74,6 +74,7 @@ int UninstallFrom(const char* installFolder) {
   // Shortcuts are read to tell whose they are, and may be made for an earlier installation.
   HRESULT com = CoInitialize(nullptr);
   char earlier[FolderCapacity] = "";
+  int shortcutsLeft = 0;
   // A run that was killed while it replaced an earlier installation kept that one's log
   // aside: once its own log is undone, the earlier one is undone as well.
   for (int round = 0; round < 4; ++round) {
@@ -85,6 +86,7 @@ int UninstallFrom(const char* installFolder) {
     int reachedFirst = UndoLogRecords(1, &count, flags);
     CloseLogAfterUndo();
     if (!reachedFirst) return EndUninstall(com, UninstallStopped);
+    shortcutsLeft |= UndoneLogLeftShortcuts();
     if (!earlier[0]) CopyBounded(earlier, sizeof earlier, EarlierInstallationOfUndoneLog());
     if (count > InstallState.CreatedDirCount) InstallState.CreatedDirCount = count;
     for (int i = 0; i < CreatedDirCapacity; ++i) InstallState.CreatedDirFlags[i] |= flags[i];
@@ -93,7 +95,7 @@ int UninstallFrom(const char* installFolder) {
   }
   RemoveCreatedLevels(InstallState.CreatedDirCount, InstallState.CreatedDirFlags);
   GiveBackToEarlierInstallation(earlier);
-  return EndUninstall(com, OutcomeOfFolder(InstallState.TargetFolder, ""));
+  return EndUninstall(com, shortcutsLeft ? UninstallShortcutsKept : OutcomeOfFolder(InstallState.TargetFolder, ""));
 }
 
 int OutcomeOfFolder(const char* folder, const char* except) {

@@ -9,13 +9,16 @@ enum UninstallOutcome {
   UninstallNoLog = 2,       // no readable "deinst.log": nothing was touched
   UninstallStopped = 3,     // the log ended the undoing early (a damaged ID record)
   UninstallAtRestart = 4,   // done; files that were in use go at the next restart
+  UninstallShortcutsKept = 5,  // done, but shortcuts of the installation stay: they lie in
+                               // a Start menu the trust rule cannot tell as this machine's
 };
 
 // Takes installFolder (with its final backslash, a drive root too) as TargetFolder and
 // its "deinst.log" as LogPath; 0 when it is no such folder or does not fit.
 int SetInstallFolder(const char* installFolder);
 // Undoes the log of installFolder (with its final backslash) and removes the log and
-// the levels the installer created; those levels stay in CreatedDirCount and
+// the levels the installer created (UninstallShortcutsKept before the folder's outcome
+// when a shortcut it names stays); those levels stay in CreatedDirCount and
 // CreatedDirFlags, for removing them once more when a file in them could only go later.
 int UninstallFrom(const char* installFolder);
 // What an uninstall has left of folder (with its final backslash): UninstallFolderKept

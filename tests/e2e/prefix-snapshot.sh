@@ -108,7 +108,7 @@ wait_until() {
 }
 not() { ! "$@"; }
 # The uninstaller's copy in the temporary folder goes when it ends.
-helper_gone() { ! ls "$drive_c"/windows/temp/frb*.tmp >/dev/null 2>&1; }
+helper_gone() { ! ls "${helper_folder:-$drive_c/windows/temp}"/frb*.tmp >/dev/null 2>&1; }
 
 # answer_box NAME KEY [COMMAND...]: the uninstaller's next box, shot as NAME.png, runs
 # COMMAND, then makes the box the active window (a click: there is no window manager)
