@@ -189,6 +189,8 @@ int StartHelperCopy(const char* installFolder, HANDLE* report) {
 
 int ReadHelperArguments(const char* commandLine, HelperArguments* arguments) {
   memset(arguments, 0, sizeof *arguments);
+  DWORD length = GetCurrentDirectoryA(sizeof arguments->Folder, arguments->Folder);
+  if (length == 0 || length >= sizeof arguments->Folder) arguments->Folder[0] = 0;
   const char* rest;
   if (!strncmp(commandLine, HelperSwitch, strlen(HelperSwitch))) {
     rest = commandLine + strlen(HelperSwitch);
@@ -216,19 +218,18 @@ int StartedByUninstaller(const HelperArguments& arguments) {
 
 void LeaveHelperFolder(const HelperArguments& arguments) {
   char folder[PathCapacity], parent[PathCapacity], self[PathCapacity], moved[PathCapacity];
-  DWORD length = GetModuleFileNameA(nullptr, self, sizeof self);
-  char* name = length > 0 && length < sizeof self ? strrchr(self, '\\') : nullptr;
-  if (!name || strcmp(name + 1, HelperFileName)) return;
-  CopyBounded(folder, sizeof folder, self);
-  folder[name - self] = 0;
-  name = strrchr(folder, '\\');
+  CopyBounded(folder, sizeof folder, arguments.Folder);
+  size_t length = strlen(folder);
+  if (length > 0 && folder[length - 1] == '\\') folder[--length] = 0;
+  char* name = strrchr(folder, '\\');
   if (!name || strlen(name + 1) != 15 || strncmp(name + 1, "frb", 3) || strcmp(name + 12, ".tmp")) return;
   CopyBounded(parent, sizeof parent, folder);
   parent[name - folder + 1] = 0;
   // A running program's file may be renamed (not deleted) on the NT family: it moves
   // beside its folder, which then holds nothing and goes; the file goes with the handle
   // the copy inherited, as the process ends.
-  if (!FormatBounded(moved, sizeof moved, "%s.del", folder) || !SetCurrentDirectoryA(parent) ||
+  if (!FormatBounded(self, sizeof self, "%s\\%s", folder, HelperFileName) ||
+      !FormatBounded(moved, sizeof moved, "%s.del", folder) || !SetCurrentDirectoryA(parent) ||
       !MoveOwnFile(arguments.OwnFile, self, moved))
     return;
   RemoveDirectoryA(folder);

@@ -28,6 +28,9 @@ struct HelperArguments {
   HANDLE Original;            // the original's process (SYNCHRONIZE, PROCESS_QUERY_INFORMATION)
   HANDLE OwnFile;             // the copy's own file, opened to be deleted on close
   HANDLE Report;              // unattended: the pipe's writing end; null otherwise
+  char Folder[PathCapacity];  // the working folder the copy started in: the folder made for
+                              // it, spelt as the uninstaller spelt it (a profile's name outside
+                              // the code page included, which the module's own name is not)
 };
 
 // In the copy: reads its arguments; 1 when the command line is a helper's.
