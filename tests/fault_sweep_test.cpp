@@ -52,7 +52,7 @@ int Install() {
 }
 int RemoveInstallation() { return ResetInstallState(), UninstallFrom(target.c_str()); }
 // What the next start of Windows does: it removes what was left for it (pairs of names
-// "\\??\\<path>", an empty second one removing the first).
+// "\\??\\<path>", an empty second one removing the first; on Windows 95/98 wininit.ini).
 void Restart() {
   HKEY key = nullptr;
   static char pending[65536];
@@ -64,7 +64,7 @@ void Restart() {
       if (!from[strlen(from) + 1] && !DeleteFileA(from + 4)) RemoveDirectoryA(from + 4);
     RegDeleteValueA(key, "PendingFileRenameOperations");
   }
-  RegCloseKey(key), ForgetRemovalsAtRestart();
+  RegCloseKey(key), CarryOutWininit(), ForgetRemovalsAtRestart();
 }
 // The target's files but its log and the copies a run could not drop (the next drops them).
 Machine GameFiles(const Machine& machine) {

@@ -6,6 +6,7 @@
 
 #include "base/bounded_text.h"
 #include "base/install_state.h"
+#include "system/restart_removal.h"
 
 namespace {
 
@@ -128,8 +129,11 @@ int StartHelperCopy(const char* installFolder, HANDLE* report) {
   }
 
   SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
-  HANDLE copyFile = CreateFileA(copy, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, &inherited, OPEN_EXISTING,
-                                FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  // Windows 95/98 refuse sharing for deletion and know no deletion on close: there the
+  // copy is left in wininit.ini once it runs, and goes at the next restart.
+  int deletedOnClose = CurrentPlatformKind() == PlatformNt;
+  HANDLE copyFile = CreateFileA(copy, GENERIC_READ, deletedOnClose ? FILE_SHARE_READ | FILE_SHARE_DELETE : FILE_SHARE_READ,
+                                &inherited, OPEN_EXISTING, deletedOnClose ? FILE_FLAG_DELETE_ON_CLOSE : 0, nullptr);
   HANDLE original = nullptr;
   if (copyFile == INVALID_HANDLE_VALUE ||
       !DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &original,
@@ -168,6 +172,7 @@ int StartHelperCopy(const char* installFolder, HANDLE* report) {
     if (started) {
       CloseHandle(process.hThread);
       CloseHandle(process.hProcess);
+      if (!deletedOnClose) DeleteNowOrAtRestart(copy);
     }
   }
   // Our handles close here; the copy's inherited one keeps its file until it ends.
