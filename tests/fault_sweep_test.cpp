@@ -93,8 +93,13 @@ void Reach(Case kind) {
 std::string Judge(Case kind, int result) {
   Restart();
   if (kind == Uninstall) {
-    if (result == UninstallComplete || result == UninstallAtRestart)
-      return Now() == pristine ? "" : "the uninstall completed and left residue" + Differs(pristine);
+    // Windows 95/98 leave no folder for the restart: one that could not go stays, empty
+    // (and keeps the install folder).
+    Machine now = Now();
+    bool nine = Win9xPersonality(), keptByAFolder = nine && result == UninstallFolderKept && !strcmp(FailedCallName(), "RemoveDirectoryA");
+    for (auto e = now.begin(); nine && e != now.end();) e = e->back() == '\\' && !pristine.count(*e) ? now.erase(e) : std::next(e);
+    if (result == UninstallComplete || result == UninstallAtRestart || keptByAFolder)
+      return now == pristine ? "" : "the uninstall completed and left residue" + Differs(pristine);
     // A failed uninstall keeps its log, and a second one completes.
     if (Now() != installed && !FileExists(target + LogFileName)) return "a failed uninstall lost its log";
     if (RemoveInstallation() != UninstallComplete || (Restart(), Now() != pristine))

@@ -129,11 +129,13 @@ int StartHelperCopy(const char* installFolder, HANDLE* report) {
   }
 
   SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
+  HANDLE copyFile = CreateFileA(copy, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, &inherited, OPEN_EXISTING,
+                                FILE_FLAG_DELETE_ON_CLOSE, nullptr);
   // Windows 95/98 refuse sharing for deletion and know no deletion on close: there the
-  // copy is left in wininit.ini once it runs, and goes at the next restart.
-  int deletedOnClose = CurrentPlatformKind() == PlatformNt;
-  HANDLE copyFile = CreateFileA(copy, GENERIC_READ, deletedOnClose ? FILE_SHARE_READ | FILE_SHARE_DELETE : FILE_SHARE_READ,
-                                &inherited, OPEN_EXISTING, deletedOnClose ? FILE_FLAG_DELETE_ON_CLOSE : 0, nullptr);
+  // copy is opened plainly and left in wininit.ini once it runs, for the next restart.
+  int deletedOnClose = copyFile != INVALID_HANDLE_VALUE;
+  if (!deletedOnClose)
+    copyFile = CreateFileA(copy, GENERIC_READ, FILE_SHARE_READ, &inherited, OPEN_EXISTING, 0, nullptr);
   HANDLE original = nullptr;
   if (copyFile == INVALID_HANDLE_VALUE ||
       !DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &original,
