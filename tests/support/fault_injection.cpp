@@ -93,11 +93,9 @@ bool Refuses(Difference row, bool applies) {
   SetLastError(Win9x[row].Error);
   return true;
 }
-Sa WithoutSecurity(Sa given) {
+Sa WithoutSecurity(Sa given) {  // NoSecurity
   static SECURITY_ATTRIBUTES plain;
-  if (!given) return given;
-  plain = *given, plain.lpSecurityDescriptor = nullptr;
-  return &plain;
+  return given ? (plain = *given, plain.lpSecurityDescriptor = nullptr, &plain) : given;
 }
 HANDLE WINAPI NineCreateFileA(LPCSTR a, DWORD b, DWORD c, Sa d, DWORD e, DWORD f, HANDLE g) {
   DWORD attributes = GetFileAttributesA(a);
@@ -133,8 +131,7 @@ BOOL WINAPI NineGetVersionExA(LPOSVERSIONINFOA a) {
   if (!FROM_PROGRAM) return RealGetVersionExA(a);
   if (Refuses(ExtendedVersion, a->dwOSVersionInfoSize != sizeof(OSVERSIONINFOA))) return FALSE;
   a->dwMajorVersion = 4, a->dwMinorVersion = 10, a->dwBuildNumber = MAKELONG(2222, 0x040A);  // Windows98
-  a->dwPlatformId = VER_PLATFORM_WIN32_WINDOWS;
-  strcpy(a->szCSDVersion, " A");
+  a->dwPlatformId = VER_PLATFORM_WIN32_WINDOWS, strcpy(a->szCSDVersion, " A");
   return TRUE;
 }
 void Patch(void** slot, void* fake, void** real) {

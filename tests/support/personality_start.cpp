@@ -1,7 +1,4 @@
 // Linked into each test program: the personality the environment asks for is in place
 // before the first case runs.
 #include "support/fault_injection.h"
-
-namespace {
-const int Installed = (InstallPersonality(), 1);
-}
+static const int Installed = (InstallPersonality(), 1);
