@@ -165,16 +165,14 @@ TEST(Uninstaller, EveryExitStatusOfTheUnattendedUninstaller) {
       {"/S", "ID 151 1\nNC frelby.exe\n", false, 2, false, true},  // a damaged level record
       {"/S /X", "", false, 3, true, true},
       {"/Y /S", "", false, 3, true, true}};
-  // The helper copies in the temporary folder: each goes when its process ends, or on
-  // Windows 95/98 at the next restart.
+  // The helper copies in the temporary folder, each in a folder of its own: they go when
+  // their process ends, or on Windows 95/98 at the next restart (the folder stays there).
   auto copies = [] {
-    char pattern[MAX_PATH + 10];
-    strcpy(pattern + GetTempPathA(MAX_PATH, pattern), "frb*.tmp");
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA(pattern, &found);
-    int count = search != INVALID_HANDLE_VALUE;
-    while (count && FindNextFileA(search, &found)) ++count;
-    if (count) FindClose(search);
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof temp, temp);
+    int count = 0;
+    for (const std::string& entry : SnapshotTree(temp))
+      count += entry.find("\\frb") != entry.npos && (entry.back() != '\\' || !Win9xPersonality());
     return count;
   };
   int copiesBefore = copies();

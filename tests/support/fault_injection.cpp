@@ -50,7 +50,7 @@ FAULT(HRESULT, Save, E_ACCESSDENIED, 0, (IPersistFile * a, LPCOLESTR b, BOOL c),
 // the programs' code; msvcrt.dll's own calls keep Wine's rules (the runtime on Windows
 // 95/98 calls what those systems accept).
 enum Difference { ShareDelete, DeleteOnClose, OpenFolder, SpecificRights, NoMoveFileEx, NoWide, Wow64View,
-                  ExtendedVersion, Windows98, WholeTree, NoSecurity };
+                  ExtendedVersion, Missing, Windows98, WholeTree, NoSecurity };
 const struct { const char* What; DWORD Error; const char* Source; } Win9x[] = {
     {"CreateFileA with FILE_SHARE_DELETE", ERROR_INVALID_PARAMETER,
      "CreateFile (Platform SDK): \"Windows Me/98/95: This flag is not supported\"; Free Pascal's RTL passes it on "
@@ -71,6 +71,9 @@ const struct { const char* What; DWORD Error; const char* Source; } Win9x[] = {
      "Accessing an Alternate Registry View (MSDN): \"Windows 2000: This flag is not supported\"; 95/98 are older"},
     {"GetVersionExA with OSVERSIONINFOEXA", ERROR_INSUFFICIENT_BUFFER,
      "OSVERSIONINFOEX (Platform SDK 1998): \"Windows: Unsupported\" (the error is Wine's for a size it does not know)"},
+    {"GetProcAddress of a function newer than Windows 98", ERROR_PROC_NOT_FOUND,
+     "each function's page (MSDN), minimum client: SetFileInformationByHandle Vista, CheckTokenMembership, "
+     "ConvertStringSidToSidA, ConvertStringSecurityDescriptorToSecurityDescriptorA 2000, SetDllDirectoryA XP SP1"},
     {"GetVersionExA: 4.10.2222 \" A\", VER_PLATFORM_WIN32_WINDOWS", 0,
      "OSVERSIONINFO (Platform SDK 1998): Windows 98's minor version is above 0, the build number in the low word"},
     {"RegDeleteKeyA deletes the key with its subkeys", 0,
@@ -134,6 +137,14 @@ BOOL WINAPI NineGetVersionExA(LPOSVERSIONINFOA a) {
   a->dwPlatformId = VER_PLATFORM_WIN32_WINDOWS, strcpy(a->szCSDVersion, " A");
   return TRUE;
 }
+FARPROC(WINAPI* RealGetProcAddress)(HMODULE, LPCSTR);
+FARPROC WINAPI NineGetProcAddress(HMODULE a, LPCSTR b) {
+  const char* newer = "|SetFileInformationByHandle|CheckTokenMembership|ConvertStringSidToSidA|SetDllDirectoryA|"
+                      "ConvertStringSecurityDescriptorToSecurityDescriptorA|SetDefaultDllDirectories|";
+  char name[80];
+  bool missing = HIWORD(b) && strlen(b) < 70 && (sprintf(name, "|%s|", b), strstr(newer, name));
+  return FROM_PROGRAM && Refuses(Missing, missing) ? nullptr : RealGetProcAddress(a, b);
+}
 void Patch(void** slot, void* fake, void** real) {
   DWORD old;
   if (*slot == fake || !VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &old)) return;
@@ -161,7 +172,8 @@ const Hook Hooks[] = {NINE(CreateFileA), NINE(CreateFileW), HOOK(WriteFile), HOO
              HOOK(MoveFileA), NINE(MoveFileExA), NINE(CreateDirectoryA), HOOK(RemoveDirectoryA),
              HOOK(SetFileAttributesA), HOOK(WritePrivateProfileStringA), NINE(RegOpenKeyExA), NINE(RegCreateKeyExA),
              HOOK(RegSetValueExA), NINE(RegDeleteKeyA), HOOK(RegQueryValueExA), HOOK(RegEnumValueA),
-             HOOK(CoCreateInstance), {"GetVersionExA", nullptr, (void**)&RealGetVersionExA, (void*)NineGetVersionExA}};
+             HOOK(CoCreateInstance), {"GetVersionExA", nullptr, (void**)&RealGetVersionExA, (void*)NineGetVersionExA},
+             {"GetProcAddress", nullptr, (void**)&RealGetProcAddress, (void*)NineGetProcAddress}};
 void PatchImports(HMODULE module) {
   BYTE* base = (BYTE*)module;
   IMAGE_NT_HEADERS* headers = (IMAGE_NT_HEADERS*)(base + ((IMAGE_DOS_HEADER*)base)->e_lfanew);
