@@ -165,8 +165,7 @@ TEST(Uninstaller, EveryExitStatusOfTheUnattendedUninstaller) {
       {"/S", "ID 151 1\nNC frelby.exe\n", false, 2, false, true},  // a damaged level record
       {"/S /X", "", false, 3, true, true},
       {"/Y /S", "", false, 3, true, true}};
-  // The helper copies in the temporary folder, each in a folder of its own: they go when
-  // their process ends, or on Windows 95/98 at the next restart (the folder stays there).
+  // The helper copies go as they end, or on Windows 95/98 at the restart (their folders stay).
   auto copies = [] {
     char temp[MAX_PATH];
     GetTempPathA(sizeof temp, temp);

@@ -58,29 +58,25 @@ const struct { const char* What; DWORD Error; const char* Source; } Win9x[] = {
     {"CreateFileA with FILE_FLAG_DELETE_ON_CLOSE", ERROR_INVALID_PARAMETER,
      "deletion on close comes with FILE_SHARE_DELETE, the NT family's (CreateFile, Platform SDK); taken as refused"},
     {"CreateFileA on a folder", ERROR_ACCESS_DENIED,
-     "Directories (Platform SDK 2000): \"Windows NT/2000: You can obtain a handle to a directory\"; "
-     "FILE_FLAG_BACKUP_SEMANTICS \"Windows NT only\" (pywin32's documentation)"},
+     "Directories (Platform SDK 2000): \"Windows NT/2000: You can obtain a handle to a directory\""},
     {"CreateFileA asking specific rights (FILE_READ_ATTRIBUTES)", ERROR_INVALID_PARAMETER,
      "CreateFile (Platform SDK): access is 0, GENERIC_READ, GENERIC_WRITE; specific rights are the NT family's"},
     {"MoveFileExA", ERROR_CALL_NOT_IMPLEMENTED,
      "Microsoft KB Q129532 \"MoveFileEx Not Supported in Windows 95\": the [rename] section of wininit.ini"},
     {"a W function (CreateFileW)", ERROR_CALL_NOT_IMPLEMENTED,
-     "Windows 95 General Limitations (Platform SDK 1998): Unicode versions are stubs that return an error; "
-     "fpc-devel, 8 Feb 2012: they fail with ERROR_CALL_NOT_IMPLEMENTED"},
+     "Windows 95 General Limitations (Platform SDK 1998): stubs that return an error (ERROR_CALL_NOT_IMPLEMENTED)"},
     {"RegOpenKeyExA or RegCreateKeyExA with KEY_WOW64_32KEY or KEY_WOW64_64KEY", ERROR_INVALID_PARAMETER,
      "Accessing an Alternate Registry View (MSDN): \"Windows 2000: This flag is not supported\"; 95/98 are older"},
     {"GetVersionExA with OSVERSIONINFOEXA", ERROR_INSUFFICIENT_BUFFER,
      "OSVERSIONINFOEX (Platform SDK 1998): \"Windows: Unsupported\" (the error is Wine's for a size it does not know)"},
     {"GetProcAddress of a function newer than Windows 98", ERROR_PROC_NOT_FOUND,
-     "each function's page (MSDN), minimum client: SetFileInformationByHandle Vista, CheckTokenMembership, "
-     "ConvertStringSidToSidA, ConvertStringSecurityDescriptorToSecurityDescriptorA 2000, SetDllDirectoryA XP SP1"},
+     "each function's page (MSDN), minimum client: Windows 2000 (the security calls) or later (the others)"},
     {"GetVersionExA: 4.10.2222 \" A\", VER_PLATFORM_WIN32_WINDOWS", 0,
      "OSVERSIONINFO (Platform SDK 1998): Windows 98's minor version is above 0, the build number in the low word"},
     {"RegDeleteKeyA deletes the key with its subkeys", 0,
      "RegDeleteKey (Platform SDK 2000): \"Windows 95/98: The function also deletes all subkeys and values\""},
     {"lpSecurityDescriptor of CreateFileA, CreateDirectoryA, RegCreateKeyExA is ignored", 0,
-     "CreateFile, CreateDirectory (Platform SDK 2000): \"Windows 95/98: The lpSecurityDescriptor member of the "
-     "structure is ignored\""}};
+     "CreateFile, CreateDirectory (Platform SDK 2000): \"Windows 95/98: The lpSecurityDescriptor member ... is ignored\""}};
 int Personality;
 // 1 when the call comes from the test program's code and the personality is on.
 bool FromProgram(void* returnAddress) {

@@ -56,8 +56,7 @@ int CarryOutWininit() {
   std::string file = std::string(windows, length) + "\\wininit.ini", text = ReadText(file), line;
   bool rename = false, done = true;
   for (size_t at = 0, end; at < text.size(); at = end + 1) {
-    end = text.find('\n', at);
-    if (end == std::string::npos) end = text.size();
+    end = std::min(text.find('\n', at), text.size());
     line = text.substr(at, end - at);
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (!line.empty() && line[0] == '[') rename = !_stricmp(line.c_str(), "[rename]");
