@@ -152,8 +152,18 @@ int FolderHoldsOthers(const char* folder, const char* except, int* any) {
     size_t length = strlen(found.cFileName), suffix = strlen(LeavingSuffix);
     if (!strcmp(found.cFileName, ".") || !strcmp(found.cFileName, "..") || !_stricmp(found.cFileName, except)) continue;
     *any = 1;
-    if (length <= suffix || _stricmp(found.cFileName + length - suffix, LeavingSuffix))
-      holds = !FormatBounded(path, sizeof path, "%s%s", folder, found.cFileName) || !WaitsForRestart(path);
+    if (length > suffix && !_stricmp(found.cFileName + length - suffix, LeavingSuffix)) continue;
+    size_t end = strlen(folder) + length;
+    int inner = 0;
+    holds = !FormatBounded(path, sizeof path, "%s%s\\", folder, found.cFileName);
+    if (holds) break;
+    path[end] = 0;
+    if (WaitsForRestart(path)) continue;
+    // A folder that holds only what waits is no one else's, though Windows 95/98 leave no
+    // folder for the restart.
+    path[end] = '\\';
+    holds = !(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
+            FolderHoldsOthers(path, "", &inner) || !inner;
   } while (!holds && FindNextFileA(search, &found));
   FindClose(search);
   return holds;

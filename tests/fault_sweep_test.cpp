@@ -53,7 +53,7 @@ int Install() {
 }
 int RemoveInstallation() { return ResetInstallState(), UninstallFrom(target.c_str()); }
 // What the next start of Windows does: it removes what was left for it (pairs of names
-// "\\??\\<path>", an empty second one removing the first).
+// "\\??\\<path>", an empty second one removing the first; on Windows 95/98 wininit.ini).
 void Restart() {
   HKEY key = nullptr;
   static char pending[65536];
@@ -65,7 +65,7 @@ void Restart() {
       if (!from[strlen(from) + 1] && !DeleteFileA(from + 4)) RemoveDirectoryA(from + 4);
     RegDeleteValueA(key, "PendingFileRenameOperations");
   }
-  RegCloseKey(key), ForgetRemovalsAtRestart();
+  RegCloseKey(key), CarryOutWininit(), ForgetRemovalsAtRestart();
 }
 // The target's files but its log and the copies a run could not drop (the next drops them).
 Machine GameFiles(const Machine& machine) {
@@ -106,8 +106,13 @@ std::string TellsWhatIsMissing() {
 std::string Judge(Case kind, int result) {
   Restart();
   if (kind == Uninstall) {
-    if (result == UninstallComplete || result == UninstallAtRestart)
-      return Now() == pristine ? "" : "the uninstall completed and left residue" + Differs(pristine);
+    // Windows 95/98 leave no folder for the restart: one that could not go stays, empty
+    // (and keeps the install folder).
+    Machine now = Now();
+    bool nine = Win9xPersonality(), keptByAFolder = nine && result == UninstallFolderKept && !strcmp(FailedCallName(), "RemoveDirectoryA");
+    for (auto e = now.begin(); nine && e != now.end();) e = e->back() == '\\' && !pristine.count(*e) ? now.erase(e) : std::next(e);
+    if (result == UninstallComplete || result == UninstallAtRestart || keptByAFolder)
+      return now == pristine ? "" : "the uninstall completed and left residue" + Differs(pristine);
     // A failed uninstall keeps its log, and a second one completes.
     if (Now() != installed && !FileExists(target + LogFileName)) return "a failed uninstall lost its log";
     if (RemoveInstallation() != UninstallComplete || (Restart(), Now() != pristine))

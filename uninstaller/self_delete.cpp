@@ -7,6 +7,7 @@
 #include "base/bounded_text.h"
 #include "base/install_state.h"
 #include "system/profile_folders.h"
+#include "system/restart_removal.h"
 
 namespace {
 
@@ -135,6 +136,11 @@ int StartHelperCopy(const char* installFolder, HANDLE* report) {
   SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
   HANDLE copyFile = CreateFileA(copy, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, &inherited, OPEN_EXISTING,
                                 FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  // Windows 95/98 refuse sharing for deletion and know no deletion on close: there the
+  // copy is opened plainly and left in wininit.ini once it runs, for the next restart.
+  int deletedOnClose = copyFile != INVALID_HANDLE_VALUE;
+  if (!deletedOnClose)
+    copyFile = CreateFileA(copy, GENERIC_READ, FILE_SHARE_READ, &inherited, OPEN_EXISTING, 0, nullptr);
   HANDLE original = nullptr;
   if (copyFile == INVALID_HANDLE_VALUE ||
       !DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &original,
@@ -173,6 +179,7 @@ int StartHelperCopy(const char* installFolder, HANDLE* report) {
     if (started) {
       CloseHandle(process.hThread);
       CloseHandle(process.hProcess);
+      if (!deletedOnClose) DeleteNowOrAtRestart(copy);
     }
   }
   // Our handles close here; the copy's inherited one keeps its file until it ends.

@@ -4,8 +4,10 @@
 // never one that stands already; elevated, with an access list that lets only
 // administrators and SYSTEM write. That folder is also the copy's working folder. The
 // copy is opened for deletion on close and that handle is inherited by the copy's
-// process, so the copy's file goes when that process ends; the copy waits until the
-// original has ended, so it can delete the original's file like any other.
+// process, so the copy's file goes when that process ends (on Windows 95/98, which know
+// no deletion on close, it is left in wininit.ini and goes at the next restart; its
+// folder stays); the copy waits until the original has ended, so it can delete the
+// original's file like any other.
 //
 // Unattended (/S), the caller waits for the original and wants the final status, so
 // the original cannot end first: it waits for a report from the copy instead. The copy

@@ -42,8 +42,13 @@ Bytes RawArchive(const std::vector<std::pair<std::string, Bytes>>& entries) {
 }
 
 FILE* OpenUnwritable(const std::string& path) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                            OPEN_EXISTING, 0, nullptr);
+  // Shared for deletion, so the run may still delete it: opened past the import table, out
+  // of the Windows 95/98 personality's reach (which would refuse the sharing).
+  static HANDLE(WINAPI * open)(LPCSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE) =
+      (HANDLE(WINAPI*)(LPCSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE))(void*)GetProcAddress(
+          GetModuleHandleA("kernel32.dll"), "CreateFileA");
+  HANDLE file = open(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                     OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return nullptr;
   int descriptor = _open_osfhandle((intptr_t)file, _O_TEXT);
   return descriptor < 0 ? nullptr : _fdopen(descriptor, "at");

@@ -12,7 +12,7 @@
 void ResetInstallState() {
   memset(&InstallState, 0, sizeof InstallState);
   InstallState.InstanceHandle = GetModuleHandleA(nullptr);
-  InstallState.PlatformKind = 2;
+  InstallState.PlatformKind = CurrentPlatformKind();  // 2 on Wine, 1 as on Windows 95/98
   GetWindowsDirectoryA(InstallState.WindowsFolder, FolderCapacity);
   TickCount = 0;
   StepBusy = 0;
@@ -48,6 +48,23 @@ void RemoveTree(const std::string& path) {
     FindClose(search);
   }
   RemoveDirectoryA(folder.c_str());
+}
+
+int CarryOutWininit() {
+  char windows[MAX_PATH];
+  UINT length = GetWindowsDirectoryA(windows, sizeof windows);
+  std::string file = std::string(windows, length) + "\\wininit.ini", text = ReadText(file), line;
+  bool rename = false, done = true;
+  for (size_t at = 0, end; at < text.size(); at = end + 1) {
+    end = std::min(text.find('\n', at), text.size());
+    line = text.substr(at, end - at);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!line.empty() && line[0] == '[') rename = !_stricmp(line.c_str(), "[rename]");
+    if (!rename || _strnicmp(line.c_str(), "NUL=", 4)) continue;
+    OemToCharA(&line[0], &line[0]);
+    done = (DeleteFileA(line.c_str() + 4) || GetFileAttributesA(line.c_str() + 4) == INVALID_FILE_ATTRIBUTES) && done;
+  }
+  return done && (text.empty() || DeleteFileA(file.c_str()));
 }
 
 std::string ScratchFolder(const std::string& name) {

@@ -12,6 +12,9 @@ typedef std::vector<uint8_t> Bytes;
 // Zeroes InstallState and the schedule's counters, and points InstanceHandle at the
 // test program's own resources.
 void ResetInstallState();
+// What Windows 95/98 do at the next start: deletes each "NUL=" file of wininit.ini's
+// [rename] section, then wininit.ini; 1 when all went (else wininit.ini stays).
+int CarryOutWininit();
 // A new, empty folder C:\frelby-tests\<name>\ (with trailing backslash).
 std::string ScratchFolder(const std::string& name);
 void RemoveTree(const std::string& path);
