@@ -124,6 +124,7 @@ TEST_P(FaultRollbackTest, FailsWithItsCodeAndRollsBackToTheMachineItFound) {
   if (fault.LogHeld) {  // the rollback stops and says so; the next one undoes the rest
     expected.push_back("Frelby: Einige Änderungen konnten nicht rückgängig gemacht werden. Sie werden beim nächsten Start des "
                        "Installationsprogramms oder durch das Deinstallationsprogramm im Installationsordner rückgängig gemacht.");
+    EXPECT_EQ(FinishUnattended(), RunRollbackStopped);  // /S: the same stop, told as such
     CloseHandle(held);
     EXPECT_EQ(RollBackInstallation(), 1);
   }
