@@ -63,6 +63,16 @@ int SpellFolder(const WCHAR* wide, char* folder, unsigned capacity) {
   return 0;
 }
 
+// The last folder value read was not there (its key or the value), or named a folder
+// that cannot be spelt: the account has no such folder to reach, and no call failed.
+int ValueAbsent;
+
+// 1 for a registry call's success; a key or value that is not there is noted as absent.
+int Opened(LONG result) {
+  if (result == ERROR_FILE_NOT_FOUND) ValueAbsent = 1;
+  return result == ERROR_SUCCESS;
+}
+
 // The string value `name` of root\keyName with the "W" call, expanded; 0 when it cannot be
 // read, is no string, or does not fit; -1 when the "W" calls are not there.
 int ReadWideValue(HKEY root, const char* keyName, const char* name, WCHAR* expanded) {
@@ -72,11 +82,11 @@ int ReadWideValue(HKEY root, const char* keyName, const char* name, WCHAR* expan
   if (!query || !expand) return -1;
   if (!MultiByteToWideChar(CP_ACP, 0, name, -1, wideName, KeyNameCapacity)) return 0;
   HKEY key;
-  if (RegOpenKeyExA(root, keyName, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return 0;
+  if (!Opened(RegOpenKeyExA(root, keyName, 0, KEY_QUERY_VALUE, &key))) return 0;
   DWORD size = (WideCapacity - 1) * sizeof(WCHAR), type = 0;
   LONG read = query(key, wideName, nullptr, &type, (BYTE*)value, &size);
   RegCloseKey(key);
-  if (read != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) return 0;
+  if (!Opened(read) || (type != REG_SZ && type != REG_EXPAND_SZ)) return 0;
   value[size / sizeof(WCHAR) < WideCapacity ? size / sizeof(WCHAR) : WideCapacity - 1] = 0;
   if (type == REG_SZ) {
     memcpy(expanded, value, sizeof value);
@@ -90,15 +100,20 @@ int ReadWideValue(HKEY root, const char* keyName, const char* name, WCHAR* expan
 // The folder named by the string value `name` of root\keyName (ProgramsCapacity bytes).
 int ReadFolderValue(HKEY root, const char* keyName, const char* name, char* folder) {
   WCHAR wide[WideCapacity];
+  ValueAbsent = 0;
   int read = UnicodeCallsUsed() ? ReadWideValue(root, keyName, name, wide) : -1;
-  if (read >= 0) return read && SpellFolder(wide, folder, ProgramsCapacity);
+  if (read >= 0) {
+    if (read && SpellFolder(wide, folder, ProgramsCapacity)) return 1;
+    if (read) ValueAbsent = 1;  // there, but no spelling reaches it
+    return 0;
+  }
   HKEY key;
-  if (RegOpenKeyExA(root, keyName, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return 0;
+  if (!Opened(RegOpenKeyExA(root, keyName, 0, KEY_QUERY_VALUE, &key))) return 0;
   char value[ProgramsCapacity];
   DWORD size = ProgramsCapacity - 1, type = 0;
   LONG result = RegQueryValueExA(key, name, nullptr, &type, (BYTE*)value, &size);
   RegCloseKey(key);
-  if (result != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) return 0;
+  if (!Opened(result) || (type != REG_SZ && type != REG_EXPAND_SZ)) return 0;
   value[size < ProgramsCapacity ? size : ProgramsCapacity - 1] = 0;
   if (type == REG_SZ) return CopyBounded(folder, ProgramsCapacity, value);
   DWORD expanded = ExpandEnvironmentStringsA(value, folder, ProgramsCapacity);
@@ -110,6 +125,8 @@ int ReadFolderValue(HKEY root, const char* keyName, const char* name, char* fold
 int ReadProgramsFolder(char* programs) {
   return ReadFolderValue(HKEY_CURRENT_USER, ShellFoldersKey, "Programs", programs);
 }
+
+int ProgramsFolderAbsent() { return ValueAbsent; }
 
 int ReadCommonProgramsFolder(char* programs) {
   return ReadFolderValue(HKEY_LOCAL_MACHINE, ShellFoldersKey, "Common Programs", programs);

@@ -18,6 +18,9 @@ enum { ProgramsCapacity = 260 };
 // The "Programs" shell folder of the user (ProgramsCapacity bytes); 1 when it was read
 // and can be spelt.
 int ReadProgramsFolder(char* programs);
+// Why ReadProgramsFolder, called last, gave 0: 1 when the account has no such folder (no
+// value, or one that cannot be spelt), 0 when a call failed on the way.
+int ProgramsFolderAbsent();
 // The "Common Programs" shell folder of all users (ProgramsCapacity bytes); 1 when read.
 int ReadCommonProgramsFolder(char* programs);
 // The temporary folder, with its final backslash; 1 when read and it can be spelt.

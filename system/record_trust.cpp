@@ -105,11 +105,12 @@ int LoadTrustedPlaces() {
   char programs[PathCapacity];
   ProgramFolder[0] = ProgramFolderSlash[0] = 0;
   // Without a Programs folder no shortcut record is trusted.
-  if (!ReadProgramsFolder(programs) || !FormatBounded(ProgramFolder, sizeof ProgramFolder, "%s\\%s", programs, ProgramFolderName) ||
+  int read = ReadProgramsFolder(programs), absent = !read && ProgramsFolderAbsent();
+  if (!read || !FormatBounded(ProgramFolder, sizeof ProgramFolder, "%s\\%s", programs, ProgramFolderName) ||
       !FormatBounded(ProgramFolderSlash, sizeof ProgramFolderSlash, "%s\\", ProgramFolder))
     ProgramFolder[0] = ProgramFolderSlash[0] = 0;
   LoadProfilePlaces();
-  return ProgramFolder[0] != 0;
+  return ProgramFolder[0] ? MenuKnown : absent ? MenuAbsent : MenuUnreadable;
 }
 
 int PathIsLinkFree(const char* folder, const char* relative, int lastToo) {

@@ -9,8 +9,11 @@
 // lies behind it.
 #pragma once
 
-// Reads the places records may name, for the log of TargetFolder; 0 when this account's
-// Start-menu folder could not be read or spelt (only another account's rule holds then).
+// Reads the places records may name, for the log of TargetFolder. Gives MenuKnown, or
+// why this account's Start-menu folder is not known (only another account's rule holds
+// then): MenuAbsent, the account has none that can be reached; MenuUnreadable, a call
+// failed on the way.
+enum MenuState { MenuUnreadable = 0, MenuKnown = 1, MenuAbsent = 2 };
 int LoadTrustedPlaces();
 // 1 when a path has the shape of this installer's own shortcuts: for the Start-menu
 // folder's kind a path ending with "\\Frelby", for the others "...\\Frelby\\Frelby.lnk" or

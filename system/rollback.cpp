@@ -146,7 +146,7 @@ int UndoLogRecords(int earlierToo, int* levelCount, int* levelFlags) {
   ShortcutsLeft = 0;
   EarlierInstallation[0] = 0;
   AsideBeforeUndone[0] = 0;
-  int menuKnown = LoadTrustedPlaces();
+  int menu = LoadTrustedPlaces();
   do {
     if (!ReadPendingLogRecord(&record)) return 0;
     int kind = record.Kind, lineKind = record.Carried ? RecordCarried : kind;
@@ -157,10 +157,11 @@ int UndoLogRecords(int earlierToo, int* levelCount, int* levelFlags) {
     // A record of the installation this run replaced ("EA <its own line>"), never one
     // carried twice.
     if (record.Carried && (!earlierToo || kind == RecordCarried)) continue;
-    // A shortcut record while the Start menu could not be read stops a rollback: passed
-    // over, its shortcut would stay unnoticed. An uninstall goes on and tells it.
+    // A shortcut record while the Start menu could not be read stops a rollback, and an
+    // uninstall whose reading failed: passed over, its shortcut would stay unnoticed. An
+    // uninstall by an account without a Start menu of its own goes on and tells it.
     int shortcut = RecordNeedsMenu(kind);
-    if (!menuKnown && shortcut && !earlierToo) return 0;
+    if (menu != MenuKnown && shortcut && (!earlierToo || menu == MenuUnreadable)) return 0;
     if (!RecordIsTrusted(kind, record.Argument)) {
       // One of this installation's shortcuts stays: the uninstall must say so.
       if (shortcut && NamesOwnShortcut(kind, record.Argument) && GetFileAttributesA(record.Argument) != INVALID_FILE_ATTRIBUTES &&
