@@ -28,15 +28,10 @@ void CloseExpansionFiles() {
 int BeginExpansion() {
   ExpandSource = -1;
   ExpandedFile = nullptr;
-  if (!FormatBounded(InstallState.ExpandedPayloadPath, PathCapacity, "%s%s", InstallState.TargetFolder, "temp.uni")) {
-    InstallState.FailureCode = FailureExpandedCreate;
-    return 0;
-  }
+  if (!FormatBounded(InstallState.ExpandedPayloadPath, PathCapacity, "%s%s", InstallState.TargetFolder, "temp.uni"))
+    return FailWith(FailureExpandedCreate);
   int source = LzOpenFile(InstallState.StagedPayloadPath);
-  if (source < 0) {
-    InstallState.FailureCode = FailureLzOpen;
-    return 0;
-  }
+  if (source < 0) return FailWith(FailureLzOpen);
   // NC goes before the temporary file exists: a killed run's log names it too.
   DWORD error = 0;
   if (KeepFileAside(InstallState.ExpandedPayloadPath, 0) && AppendLogRecord(RecordNewFile, "temp.uni"))
@@ -63,14 +58,12 @@ int ExpandSlice(int tick) {
     unsigned chunk = left < (unsigned)CopyBufferSize ? left : (unsigned)CopyBufferSize;
     if (LzRead(ExpandSource, InstallState.CopyBuffer, (int)chunk) != (int)chunk) {
       CloseExpansionFiles();
-      InstallState.FailureCode = FailureLzRead;
-      return 0;
+      return FailWith(FailureLzRead);
     }
     // A short write (a full disk) would leave an incomplete archive.
     if (fwrite(InstallState.CopyBuffer, 1, chunk, ExpandedFile) != chunk) {
       CloseExpansionFiles();
-      InstallState.FailureCode = FailureExpandedCreate;
-      return 0;
+      return FailWith(FailureExpandedCreate);
     }
     left -= chunk;
   } while (left > 0);
@@ -81,15 +74,9 @@ int ExpandSlice(int tick) {
   ExpandSource = -1;
   int closed = CloseWrittenFile(ExpandedFile);
   ExpandedFile = nullptr;
-  if (!closed) {
-    InstallState.FailureCode = FailureExpandedCreate;
-    return 0;
-  }
+  if (!closed) return FailWith(FailureExpandedCreate);
   // A staged copy that cannot go now goes at the next restart; the run is not held up.
-  if (!DeleteNowOrAtRestart(InstallState.StagedPayloadPath)) {
-    InstallState.FailureCode = FailureStagedCreate;
-    return 0;
-  }
+  if (!DeleteNowOrAtRestart(InstallState.StagedPayloadPath)) return FailWith(FailureStagedCreate);
   InstallState.StagedPayloadPresent = 0;
   return 1;
 }
