@@ -4,6 +4,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "base/bounded_text.h"
 #include "base/entry_names.h"
 #include "base/product_names.h"
 
@@ -22,10 +23,8 @@ unsigned ReadLittleEndian(const unsigned char* p) {
 // Compares two names that may lack their 00 byte within the 128-byte field.
 int NameFieldEquals(const char* field, const char* name) {
   for (int i = 0; i < ArchiveNameCapacity; ++i) {
-    char a = field[i], b = name[i];
-    if (a >= 'A' && a <= 'Z') a = (char)(a - 'A' + 'a');
-    if (b >= 'A' && b <= 'Z') b = (char)(b - 'A' + 'a');
-    if (a != b) return 0;
+    int a = UpperAscii(field[i]);
+    if (a != UpperAscii(name[i])) return 0;
     if (a == 0) return 1;
   }
   return 0;  // an unterminated field equals no name
@@ -104,10 +103,6 @@ void CloseArchive() {
   free(CurrentArchive->Directory);
   free(CurrentArchive);
   CurrentArchive = nullptr;
-}
-
-int ArchiveNamesEqual(const char* a, const char* b) {
-  return NamesEqualFolded(a, b);
 }
 
 int ArchiveNameIsSafe(const char* name) {
