@@ -16,11 +16,13 @@ int ExpandSource = -1;
 FILE* ExpandedFile;
 unsigned ExpandRemaining;
 
-void CloseExpansionFiles() {
+// Closes both files; 1 when all that was written reached "temp.uni".
+int CloseExpansionFiles() {
   LzClose(ExpandSource);
   ExpandSource = -1;
-  if (ExpandedFile) fclose(ExpandedFile);
+  int closed = ExpandedFile && CloseWrittenFile(ExpandedFile);
   ExpandedFile = nullptr;
+  return closed;
 }
 
 }  // namespace
@@ -56,25 +58,18 @@ int ExpandSlice(int tick) {
   unsigned left = slice;
   do {
     unsigned chunk = left < (unsigned)CopyBufferSize ? left : (unsigned)CopyBufferSize;
-    if (LzRead(ExpandSource, InstallState.CopyBuffer, (int)chunk) != (int)chunk) {
-      CloseExpansionFiles();
-      return FailWith(FailureLzRead);
-    }
+    int read = LzRead(ExpandSource, InstallState.CopyBuffer, (int)chunk) == (int)chunk;
     // A short write (a full disk) would leave an incomplete archive.
-    if (fwrite(InstallState.CopyBuffer, 1, chunk, ExpandedFile) != chunk) {
+    if (!read || fwrite(InstallState.CopyBuffer, 1, chunk, ExpandedFile) != chunk) {
       CloseExpansionFiles();
-      return FailWith(FailureExpandedCreate);
+      return FailWith(read ? FailureExpandedCreate : FailureLzRead);
     }
     left -= chunk;
   } while (left > 0);
   ExpandRemaining -= slice;
   if (tick < ScheduleTable[StageExpansion].Last) return 1;
 
-  LzClose(ExpandSource);
-  ExpandSource = -1;
-  int closed = CloseWrittenFile(ExpandedFile);
-  ExpandedFile = nullptr;
-  if (!closed) return FailWith(FailureExpandedCreate);
+  if (!CloseExpansionFiles()) return FailWith(FailureExpandedCreate);
   // A staged copy that cannot go now goes at the next restart; the run is not held up.
   if (!DeleteNowOrAtRestart(InstallState.StagedPayloadPath)) return FailWith(FailureStagedCreate);
   InstallState.StagedPayloadPresent = 0;
