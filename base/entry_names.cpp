@@ -2,13 +2,13 @@
 
 #include <string.h>
 
+#include "base/bounded_text.h"
+
 const char KeptAsideSuffix[] = "~alt";
 const char WritingSuffix[] = "~neu";
 const char LeavingSuffix[] = "~weg";
 
 namespace {
-
-unsigned char AsciiUpper(unsigned char c) { return (c >= 'a' && c <= 'z') ? (unsigned char)(c - 'a' + 'A') : c; }
 
 // Windows opens a device for these base names, whatever follows a dot and in any case.
 int IsDeviceName(const char* component, size_t length) {
@@ -17,7 +17,7 @@ int IsDeviceName(const char* component, size_t length) {
   while (base > 0 && component[base - 1] == ' ') --base;
   char upper[8];
   if (base == 0 || base >= sizeof upper) return 0;
-  for (size_t i = 0; i < base; ++i) upper[i] = (char)AsciiUpper((unsigned char)component[i]);
+  for (size_t i = 0; i < base; ++i) upper[i] = (char)UpperAscii(component[i]);
   upper[base] = 0;
   static const char* const plain[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
   for (const char* name : plain)
@@ -28,8 +28,8 @@ int IsDeviceName(const char* component, size_t length) {
   return (digit >= '1' && digit <= '9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3;
 }
 
-}  // namespace
-
+// 1 when `length` bytes at `component` are one storable path component: not empty, not
+// "." or "..", no control or reserved character, no final dot or blank, no device name.
 int PathComponentIsSafe(const char* component, size_t length) {
   if (length == 0) return 0;
   if (component[0] == '.' && (length == 1 || (length == 2 && component[1] == '.'))) return 0;
@@ -42,6 +42,8 @@ int PathComponentIsSafe(const char* component, size_t length) {
   if (last == '.' || last == ' ') return 0;
   return !IsDeviceName(component, length);
 }
+
+}  // namespace
 
 int RelativePathIsSafe(const char* path) {
   size_t start = 0;

@@ -11,10 +11,9 @@ extern const char WritingSuffix[];
 // Suffix a file in use takes while it waits to be removed at the next restart.
 extern const char LeavingSuffix[];
 
-// 1 when `length` bytes at `component` are one storable path component: not empty, not
-// "." or "..", no control or reserved character, no final dot or blank, no device name.
-int PathComponentIsSafe(const char* component, size_t length);
-// 1 when path is one or more safe components joined by single backslashes.
+// 1 when path is one or more storable components joined by single backslashes: none
+// empty, "." or "..", with a control or reserved character, a final dot or blank, or a
+// device's name.
 int RelativePathIsSafe(const char* path);
 // Windows' upper case of a code page 1252 byte.
 unsigned char FoldCp1252(unsigned char c);

@@ -16,11 +16,13 @@ int ExpandSource = -1;
 FILE* ExpandedFile;
 unsigned ExpandRemaining;
 
-void CloseExpansionFiles() {
+// Closes both files; 1 when all that was written reached "temp.uni".
+int CloseExpansionFiles() {
   LzClose(ExpandSource);
   ExpandSource = -1;
-  if (ExpandedFile) fclose(ExpandedFile);
+  int closed = ExpandedFile && CloseWrittenFile(ExpandedFile);
   ExpandedFile = nullptr;
+  return closed;
 }
 
 }  // namespace
@@ -28,15 +30,10 @@ void CloseExpansionFiles() {
 int BeginExpansion() {
   ExpandSource = -1;
   ExpandedFile = nullptr;
-  if (!FormatBounded(InstallState.ExpandedPayloadPath, PathCapacity, "%s%s", InstallState.TargetFolder, "temp.uni")) {
-    InstallState.FailureCode = FailureExpandedCreate;
-    return 0;
-  }
+  if (!FormatBounded(InstallState.ExpandedPayloadPath, PathCapacity, "%s%s", InstallState.TargetFolder, "temp.uni"))
+    return FailWith(FailureExpandedCreate);
   int source = LzOpenFile(InstallState.StagedPayloadPath);
-  if (source < 0) {
-    InstallState.FailureCode = FailureLzOpen;
-    return 0;
-  }
+  if (source < 0) return FailWith(FailureLzOpen);
   // NC goes before the temporary file exists: a killed run's log names it too.
   DWORD error = 0;
   if (KeepFileAside(InstallState.ExpandedPayloadPath, 0) && AppendLogRecord(RecordNewFile, "temp.uni"))
@@ -61,35 +58,20 @@ int ExpandSlice(int tick) {
   unsigned left = slice;
   do {
     unsigned chunk = left < (unsigned)CopyBufferSize ? left : (unsigned)CopyBufferSize;
-    if (LzRead(ExpandSource, InstallState.CopyBuffer, (int)chunk) != (int)chunk) {
-      CloseExpansionFiles();
-      InstallState.FailureCode = FailureLzRead;
-      return 0;
-    }
+    int read = LzRead(ExpandSource, InstallState.CopyBuffer, (int)chunk) == (int)chunk;
     // A short write (a full disk) would leave an incomplete archive.
-    if (fwrite(InstallState.CopyBuffer, 1, chunk, ExpandedFile) != chunk) {
+    if (!read || fwrite(InstallState.CopyBuffer, 1, chunk, ExpandedFile) != chunk) {
       CloseExpansionFiles();
-      InstallState.FailureCode = FailureExpandedCreate;
-      return 0;
+      return FailWith(read ? FailureExpandedCreate : FailureLzRead);
     }
     left -= chunk;
   } while (left > 0);
   ExpandRemaining -= slice;
   if (tick < ScheduleTable[StageExpansion].Last) return 1;
 
-  LzClose(ExpandSource);
-  ExpandSource = -1;
-  int closed = CloseWrittenFile(ExpandedFile);
-  ExpandedFile = nullptr;
-  if (!closed) {
-    InstallState.FailureCode = FailureExpandedCreate;
-    return 0;
-  }
+  if (!CloseExpansionFiles()) return FailWith(FailureExpandedCreate);
   // A staged copy that cannot go now goes at the next restart; the run is not held up.
-  if (!DeleteNowOrAtRestart(InstallState.StagedPayloadPath)) {
-    InstallState.FailureCode = FailureStagedCreate;
-    return 0;
-  }
+  if (!DeleteNowOrAtRestart(InstallState.StagedPayloadPath)) return FailWith(FailureStagedCreate);
   InstallState.StagedPayloadPresent = 0;
   return 1;
 }

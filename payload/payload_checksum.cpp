@@ -2,9 +2,9 @@
 
 #include <string.h>
 
-const unsigned char PayloadChecksumTag[PayloadChecksumTagSize] = {'F', 'C', 'R', 'C'};
-
 namespace {
+
+const unsigned char PayloadChecksumTag[PayloadChecksumTagSize] = {'F', 'C', 'R', 'C'};
 
 // Slicing by eight: Table[k][b] is the CRC of byte b followed by k zero bytes, so that
 // eight bytes are folded in with eight look-ups and no dependency between them. Built

@@ -12,7 +12,6 @@ enum {
   PayloadChecksumSize = 12,
   PayloadChecksumTagSize = 4,
 };
-extern const unsigned char PayloadChecksumTag[PayloadChecksumTagSize];
 
 // Continues a CRC-32 over more bytes: Crc32Update(0, data, size) is the CRC-32 of
 // data; Crc32Update(Crc32Update(0, a, n), b, m) that of a followed by b.

@@ -4,6 +4,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "base/bounded_text.h"
 #include "base/entry_names.h"
 #include "base/product_names.h"
 
@@ -22,10 +23,8 @@ unsigned ReadLittleEndian(const unsigned char* p) {
 // Compares two names that may lack their 00 byte within the 128-byte field.
 int NameFieldEquals(const char* field, const char* name) {
   for (int i = 0; i < ArchiveNameCapacity; ++i) {
-    char a = field[i], b = name[i];
-    if (a >= 'A' && a <= 'Z') a = (char)(a - 'A' + 'a');
-    if (b >= 'A' && b <= 'Z') b = (char)(b - 'A' + 'a');
-    if (a != b) return 0;
+    int a = UpperAscii(field[i]);
+    if (a != UpperAscii(name[i])) return 0;
     if (a == 0) return 1;
   }
   return 0;  // an unterminated field equals no name
@@ -40,36 +39,26 @@ const ArchiveEntry* FindEntry(const ArchiveReader* reader, const char* name) {
 }  // namespace
 
 ArchiveReader* OpenArchive(const char* path) {
-  ArchiveReader* reader = (ArchiveReader*)malloc(sizeof(ArchiveReader));
-  if (!reader) return nullptr;
-  reader->ArchiveFile = fopen(path, "rb");
-  if (!reader->ArchiveFile) {
-    free(reader);
-    return nullptr;
-  }
+  FILE* file = fopen(path, "rb");
   unsigned char header[ArchiveHeaderSize];
   unsigned count = 0;
-  int ok = fread(header, 1, sizeof header, reader->ArchiveFile) == sizeof header &&
-           memcmp(header, "Glimmer", 7) == 0;
+  int ok = file && fread(header, 1, sizeof header, file) == sizeof header && memcmp(header, "Glimmer", 7) == 0;
   if (ok) {
     // A directory that the file cannot hold is refused before memory is taken for it.
     count = ReadLittleEndian(header + ArchiveMagicSize);
-    long fileSize = -1;
-    if (fseek(reader->ArchiveFile, 0, SEEK_END) == 0) fileSize = ftell(reader->ArchiveFile);
+    long fileSize = fseek(file, 0, SEEK_END) == 0 ? ftell(file) : -1;
     ok = count <= UINT32_MAX / ArchiveEntrySize && fileSize >= 0 &&
          (unsigned long long)ArchiveHeaderSize + (unsigned long long)ArchiveEntrySize * count <=
              (unsigned long long)fileSize &&
-         fseek(reader->ArchiveFile, ArchiveHeaderSize, SEEK_SET) == 0;
+         fseek(file, ArchiveHeaderSize, SEEK_SET) == 0;
   }
   // Each directory record is read field by field, so the layout in memory is ours.
-  ArchiveEntry* directory = nullptr;
-  if (ok) {
-    directory = (ArchiveEntry*)malloc(count ? (size_t)count * sizeof(ArchiveEntry) : 1);
-    ok = directory != nullptr;
-  }
+  ArchiveEntry* directory = ok ? (ArchiveEntry*)malloc(count ? (size_t)count * sizeof(ArchiveEntry) : 1) : nullptr;
+  ArchiveReader* reader = directory ? (ArchiveReader*)malloc(sizeof(ArchiveReader)) : nullptr;
+  ok = reader != nullptr;
   for (unsigned i = 0; ok && i < count; ++i) {
     unsigned char record[ArchiveEntrySize];
-    ok = fread(record, 1, sizeof record, reader->ArchiveFile) == sizeof record;
+    ok = fread(record, 1, sizeof record, file) == sizeof record;
     if (ok) {
       memcpy(directory[i].Name, record, ArchiveNameCapacity);
       directory[i].Offset = ReadLittleEndian(record + 128);
@@ -78,10 +67,11 @@ ArchiveReader* OpenArchive(const char* path) {
   }
   if (!ok) {
     free(directory);
-    fclose(reader->ArchiveFile);
     free(reader);
+    if (file) fclose(file);
     return nullptr;
   }
+  reader->ArchiveFile = file;
   reader->EntryCount = count;
   reader->Directory = directory;
   CurrentArchive = reader;
@@ -104,10 +94,6 @@ void CloseArchive() {
   free(CurrentArchive->Directory);
   free(CurrentArchive);
   CurrentArchive = nullptr;
-}
-
-int ArchiveNamesEqual(const char* a, const char* b) {
-  return NamesEqualFolded(a, b);
 }
 
 int ArchiveNameIsSafe(const char* name) {

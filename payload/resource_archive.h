@@ -3,6 +3,8 @@
 #pragma once
 #include <stdio.h>
 
+#include "base/entry_names.h"
+
 enum {
   ArchiveMagicSize = 23,
   ArchiveHeaderSize = 27,      // magic and entry count
@@ -41,7 +43,7 @@ int ArchiveIsWellFormed(const ArchiveReader* reader, unsigned fileSize);
 // own files, not ending in the suffixes files are kept aside or written under.
 int ArchiveNameIsSafe(const char* name);
 // 1 when Windows takes the two names for the same file (code page 1252 letter case).
-int ArchiveNamesEqual(const char* a, const char* b);
+inline int ArchiveNamesEqual(const char* a, const char* b) { return NamesEqualFolded(a, b); }
 
 // The directory's indices by name, as Windows compares names: one lookup a name.
 struct ArchiveNameIndex {

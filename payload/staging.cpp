@@ -33,18 +33,14 @@ int WalkTargetLevels() {
     InstallState.ScratchPath[p] = target[p];
     InstallState.ScratchPath[p + 1] = 0;
     if (p < 3 || target[p + 1] != '\\') continue;
-    if (levels == CreatedDirCapacity) {
+    int made = 0;
+    // A level that is there is recorded 0, one this run creates 1.
+    if (levels == CreatedDirCapacity || (!SetCurrentDirectoryA(InstallState.ScratchPath) &&
+                                         !(made = CreateDirectoryA(InstallState.ScratchPath, nullptr) != 0))) {
       InstallState.FailureCode = FailureTargetLevel;
       break;
     }
-    if (SetCurrentDirectoryA(InstallState.ScratchPath)) {
-      InstallState.CreatedDirFlags[levels++] = 0;
-    } else if (CreateDirectoryA(InstallState.ScratchPath, nullptr)) {
-      InstallState.CreatedDirFlags[levels++] = 1;
-    } else {
-      InstallState.FailureCode = FailureTargetLevel;
-      break;
-    }
+    InstallState.CreatedDirFlags[levels++] = made;
   }
   return levels;
 }
@@ -136,10 +132,7 @@ int BeginStaging() {
   InstallState.CreatedDirCount = levels;
 
   int keptEarlier = 0;
-  if (!OpenNewLog(&keptEarlier)) {
-    InstallState.FailureCode = FailureLogCreate;
-    return 0;
-  }
+  if (!OpenNewLog(&keptEarlier)) return FailWith(FailureLogCreate);
   InstallState.LogOpened = 1;
   // ID follows the levels it names (the log lives in the last of them); KA follows the
   // earlier log's move, which had to come before the new log could take its name.
@@ -161,21 +154,14 @@ int BeginStaging() {
   }
 
   HRSRC resource = FindResourceA(InstallState.InstanceHandle, MAKEINTRESOURCEA(IDR_PAYLOAD), PayloadResourceType);
-  if (!resource) {
-    InstallState.FailureCode = FailureStageResourceMissing;
-    return 0;
-  }
+  if (!resource) return FailWith(FailureStageResourceMissing);
   PayloadHandle = LoadResource(InstallState.InstanceHandle, resource);
-  if (!PayloadHandle) {
-    InstallState.FailureCode = FailureStageResourceLoad;
-    return 0;
-  }
+  if (!PayloadHandle) return FailWith(FailureStageResourceLoad);
   StageCursor = (const unsigned char*)LockResource(PayloadHandle);
   StageTotal = SizeofResource(InstallState.InstanceHandle, resource);
   if (StageTotal == 0 || !StageCursor) {
     ReleasePayload();
-    InstallState.FailureCode = FailureStageResourceEmpty;
-    return 0;
+    return FailWith(FailureStageResourceEmpty);
   }
   StageRemaining = StageTotal;
   DWORD error = 0;

@@ -10,15 +10,38 @@ namespace {
 
 const char BackdropClass[] = "SetupClass";
 
-void SetWindowIcons(HWND window) {
-  SendMessageA(window, WM_SETICON, ICON_BIG, (LPARAM)LoadIconA(InstallState.InstanceHandle, MAKEINTRESOURCEA(IDI_SETUP)));
-  SendMessageA(window, WM_SETICON, ICON_SMALL, (LPARAM)LoadIconA(InstallState.InstanceHandle, MAKEINTRESOURCEA(IDI_SETUP)));
+// A gradient from blue at the top to black at the bottom, and the product's name.
+void PaintBackdrop(HWND window) {
+  PAINTSTRUCT paint;
+  HDC dc = BeginPaint(window, &paint);
+  for (int row = 0; row < GetSystemMetrics(SM_CYSCREEN); ++row) {
+    int blue = 255 - (row * 255) / GetSystemMetrics(SM_CYSCREEN);
+    HBRUSH brush = CreateSolidBrush(RGB(0, 0, blue));
+    RECT band = {0, row, GetSystemMetrics(SM_CXSCREEN), row + 1};
+    FillRect(dc, &band, brush);
+    DeleteObject(brush);
+  }
+  DrawTitleText(dc, 25, 25, 50, 600, 0, ProductName, "Arial", 20, 20, 20);
+  DrawTitleText(dc, 20, 20, 50, 600, 0, ProductName, "Arial", 255, 255, 255);
+  EndPaint(window, &paint);
+}
+
+LRESULT CALLBACK BackdropWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_CREATE: SetSetupIcons(window); return 0;
+    case WM_DESTROY: PostQuitMessage(0); return 0;
+    case WM_PAINT: PaintBackdrop(window); return 0;
+    case WM_CLOSE: DestroyWindow(window); return 0;
+    case WM_ERASEBKGND: return 1;
+  }
+  return DefWindowProcA(window, message, wParam, lParam);
 }
 
 }  // namespace
 
-int BackdropRowBlue(int row, int height) {
-  return 255 - (row * 255) / height;
+void SetSetupIcons(HWND window) {
+  SendMessageA(window, WM_SETICON, ICON_BIG, (LPARAM)LoadIconA(InstallState.InstanceHandle, MAKEINTRESOURCEA(IDI_SETUP)));
+  SendMessageA(window, WM_SETICON, ICON_SMALL, (LPARAM)LoadIconA(InstallState.InstanceHandle, MAKEINTRESOURCEA(IDI_SETUP)));
 }
 
 HWND CreateBackdropWindow(HINSTANCE instance) {
@@ -37,32 +60,6 @@ HWND CreateBackdropWindow(HINSTANCE instance) {
   ShowWindow(window, SW_SHOW);
   UpdateWindow(window);
   return window;
-}
-
-LRESULT CALLBACK BackdropWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  switch (message) {
-    case WM_CREATE: SetWindowIcons(window); return 0;
-    case WM_DESTROY: PostQuitMessage(0); return 0;
-    case WM_PAINT: PaintBackdrop(window); return 0;
-    case WM_CLOSE: DestroyWindow(window); return 0;
-    case WM_ERASEBKGND: return 1;
-  }
-  return DefWindowProcA(window, message, wParam, lParam);
-}
-
-void PaintBackdrop(HWND window) {
-  PAINTSTRUCT paint;
-  HDC dc = BeginPaint(window, &paint);
-  for (int row = 0; row < GetSystemMetrics(SM_CYSCREEN); ++row) {
-    int blue = BackdropRowBlue(row, GetSystemMetrics(SM_CYSCREEN));
-    HBRUSH brush = CreateSolidBrush(RGB(0, 0, blue));
-    RECT band = {0, row, GetSystemMetrics(SM_CXSCREEN), row + 1};
-    FillRect(dc, &band, brush);
-    DeleteObject(brush);
-  }
-  DrawTitleText(dc, 25, 25, 50, 600, 0, ProductName, "Arial", 20, 20, 20);
-  DrawTitleText(dc, 20, 20, 50, 600, 0, ProductName, "Arial", 255, 255, 255);
-  EndPaint(window, &paint);
 }
 
 int DrawTitleText(HDC dc, int x, int y, int height, int weight, int escapement, const char* text, const char* face,

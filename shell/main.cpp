@@ -1,7 +1,5 @@
-// Entry point: backdrop, start-up, wizard, outcome. Exit status 0 when the backdrop
-// or start-up fails, 1 once the wizard has run, 4 when another setup or uninstall of
-// the game runs. A command line with options (/S, /D=) is run by RunWithOptions, with
-// the statuses of shell/command_line.h.
+// Entry point: backdrop, start-up, wizard, outcome; a command line with options (/S, /D=)
+// is run by RunWithOptions. The exit statuses are those of base/exit_statuses.h.
 #include "base/install_state.h"
 #include "shell/backdrop_window.h"
 #include "shell/command_line.h"

@@ -8,20 +8,9 @@
 #include "base/install_state.h"
 #include "base/product_names.h"
 #include "resources/resource_ids.h"
+#include "shell/backdrop_window.h"
 
 namespace {
-
-
-void SetDriveRoot(char* root, char letter) {
-  root[0] = letter;
-  root[1] = ':';
-  root[2] = '\\';
-  root[3] = 0;
-}
-
-unsigned long long FreeKBOf(DWORD sectorsPerCluster, DWORD bytesPerSector, DWORD freeClusters) {
-  return (unsigned long long)sectorsPerCluster * bytesPerSector * freeClusters / 1024;
-}
 
 void SetButtonEnabled(HWND page, int enabled) {
   HWND button = GetDlgItem(page, IDOK);
@@ -34,17 +23,33 @@ int ButtonEnabled(HWND page) {
   return !(GetWindowLongA(GetDlgItem(page, IDOK), GWL_STYLE) & WS_DISABLED);
 }
 
-// Free space of the stored target's drive, as the pages show it on opening.
-unsigned long long StoredTargetFreeKB() {
-  char root[4];
-  SetDriveRoot(root, InstallState.TargetFolder[0]);
-  return FreeSpaceKB(root);
+void UpdateSpaceLabels(HWND page, unsigned long long free) {
+  char work[PathCapacity];
+  FormatBounded(work, sizeof work, "%u KB", RequiredSpaceKB());
+  SetWindowTextA(GetDlgItem(page, IDC_REQUIRED_VALUE), work);
+  FormatBounded(work, sizeof work, "%I64u KB", free);
+  SetWindowTextA(GetDlgItem(page, IDC_FREE_VALUE), work);
+  FormatBounded(work, sizeof work, "Freier Speicher auf %c:\\", InstallState.TargetFolder[0]);
+  SetWindowTextA(GetDlgItem(page, IDC_FREE_LABEL), work);
+}
+
+void RecheckTarget(HWND page) {
+  SetButtonEnabled(page, CheckTargetDrive(InstallState.TargetFolder));
+  int letter = UpperAscii(InstallState.TargetFolder[0]);
+  unsigned long long free = 0;
+  if (letter >= 'C' && letter <= 'Z') {
+    char root[4] = {(char)letter, ':', '\\', 0};
+    free = FreeSpaceKB(root);
+  }
+  UpdateSpaceLabels(page, free);
 }
 
 // Opening of pages 2 and 3 after their texts: button 1 by the same full check as a typed
-// target (a stored text can be one "Weiter" refused, left by "Zurück"), then the labels.
+// target (a stored text can be one "Weiter" refused, left by "Zurück"), then the labels
+// with the free space of the stored target's drive.
 void ShowSpaceOfStoredTarget(HWND page) {
-  unsigned long long free = StoredTargetFreeKB();
+  char root[4] = {InstallState.TargetFolder[0], ':', '\\', 0};
+  unsigned long long free = FreeSpaceKB(root);
   SetButtonEnabled(page, CheckTargetDrive(InstallState.TargetFolder));
   UpdateSpaceLabels(page, free);
 }
@@ -117,7 +122,7 @@ unsigned RequiredSpaceKB() {
 unsigned long long FreeSpaceKB(const char* root) {
   DWORD sectorsPerCluster, bytesPerSector, freeClusters, totalClusters;
   if (!GetDiskFreeSpaceA(root, &sectorsPerCluster, &bytesPerSector, &freeClusters, &totalClusters)) return 0;
-  return FreeKBOf(sectorsPerCluster, bytesPerSector, freeClusters);
+  return (unsigned long long)sectorsPerCluster * bytesPerSector * freeClusters / 1024;
 }
 
 int CheckTargetDrive(const char* path) {
@@ -125,40 +130,15 @@ int CheckTargetDrive(const char* path) {
   if (letter < 'C' || letter > 'Z') return 0;
   if (path[1] != ':' || path[2] != '\\') return 0;
   if (!FolderPartIsSafe(path + 3)) return 0;
-  char root[4];
-  SetDriveRoot(root, path[0]);
+  char root[4] = {path[0], ':', '\\', 0};
   UINT type = GetDriveTypeA(root);
   if (type != DRIVE_FIXED && type != DRIVE_REMOVABLE) return 0;
-  DWORD sectorsPerCluster, bytesPerSector, freeClusters, totalClusters;
-  if (!GetDiskFreeSpaceA(root, &sectorsPerCluster, &bytesPerSector, &freeClusters, &totalClusters)) return 0;
-  return FreeKBOf(sectorsPerCluster, bytesPerSector, freeClusters) >= RequiredSpaceKB();
-}
-
-void UpdateSpaceLabels(HWND page, unsigned long long free) {
-  char work[PathCapacity];
-  FormatBounded(work, sizeof work, "%u KB", RequiredSpaceKB());
-  SetWindowTextA(GetDlgItem(page, IDC_REQUIRED_VALUE), work);
-  FormatBounded(work, sizeof work, "%I64u KB", free);
-  SetWindowTextA(GetDlgItem(page, IDC_FREE_VALUE), work);
-  FormatBounded(work, sizeof work, "Freier Speicher auf %c:\\", InstallState.TargetFolder[0]);
-  SetWindowTextA(GetDlgItem(page, IDC_FREE_LABEL), work);
-}
-
-void RecheckTarget(HWND page) {
-  SetButtonEnabled(page, CheckTargetDrive(InstallState.TargetFolder));
-  int letter = UpperAscii(InstallState.TargetFolder[0]);
-  unsigned long long free = 0;
-  if (letter >= 'C' && letter <= 'Z') {
-    char root[4];
-    SetDriveRoot(root, (char)letter);
-    free = FreeSpaceKB(root);
-  }
-  UpdateSpaceLabels(page, free);
+  // A drive whose free space cannot be read counts 0 KB free, less than ever required.
+  return FreeSpaceKB(root) >= RequiredSpaceKB();
 }
 
 void PreparePageWindow(HWND page) {
-  SendMessageA(page, WM_SETICON, ICON_BIG, (LPARAM)LoadIconA(InstallState.InstanceHandle, MAKEINTRESOURCEA(IDI_SETUP)));
-  SendMessageA(page, WM_SETICON, ICON_SMALL, (LPARAM)LoadIconA(InstallState.InstanceHandle, MAKEINTRESOURCEA(IDI_SETUP)));
+  SetSetupIcons(page);
   RECT rect;
   GetWindowRect(page, &rect);
   int width = rect.right - rect.left, height = rect.bottom - rect.top;

@@ -14,5 +14,3 @@ int CheckTargetDrive(const char* path);
 unsigned RequiredSpaceKB();
 // Free space of a drive root in KB, exact on any disk; 0 when it cannot be read.
 unsigned long long FreeSpaceKB(const char* root);
-void UpdateSpaceLabels(HWND page, unsigned long long free);
-void RecheckTarget(HWND page);

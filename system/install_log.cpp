@@ -14,8 +14,6 @@ int Checked(int written) {
   return 0;
 }
 
-int CheckedWrite(int printed) { return Checked(printed >= 0 && fflush(InstallState.LogFile) == 0); }
-
 // Appends a record without flushing it.
 int AppendLogRecordLater(int kind, const char* argument) {
   if (!InstallState.LogFile) return 1;
@@ -48,7 +46,7 @@ int AppendLevelRecord(const int* flags, int count) {
     size_t length = strlen(line);
     fits = FormatBounded(line + length, sizeof line - length, " %d", flags[i]);
   }
-  return CheckedWrite(fits ? fprintf(InstallState.LogFile, "%s\n", line) : -1);
+  return Checked(fits && fprintf(InstallState.LogFile, "%s\n", line) >= 0 && fflush(InstallState.LogFile) == 0);
 }
 
 int AppendChecksumRecord(uint32_t crc, const char* entryName) {

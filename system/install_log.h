@@ -6,7 +6,14 @@
 #include <stdint.h>
 #include <stdio.h>
 
+#include "base/install_state.h"
 #include "system/log_records.h"
+
+// Ends a step that failed: sets the run's FailureCode to code and gives 0.
+inline int FailWith(int code) {
+  InstallState.FailureCode = code;
+  return 0;
+}
 
 // Appends "CODE argument\n" (the kind's code) to the open log and flushes it. 1 when
 // written or when no log is open; 0 when the write failed, which fails the installation

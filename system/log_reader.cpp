@@ -19,8 +19,8 @@ int HeldLines;
 
 long LengthOf(FILE* log) { return fseek(log, 0, SEEK_END) == 0 ? ftell(log) : -1; }
 
-// Splits a line (its line end, if any, included) into a record.
-void SplitLogLine(const char* line, LogRecord* record) {
+// Splits a line (its line end, if any, included) into a record; gives 1.
+int SplitLogLine(const char* line, LogRecord* record) {
   char code[3];
   strcpy(record->Line, line);  // read with as many bytes
   if (char* end = strchr(record->Line, '\n')) *end = 0;
@@ -29,6 +29,7 @@ void SplitLogLine(const char* line, LogRecord* record) {
   if ((record->Carried = LogRecordKindOfCode(code) == RecordCarried))
     CutLogLine(strlen(record->Line) > 3 ? record->Line + 3 : "", code, record->Argument);
   record->Kind = LogRecordKindOfCode(code);
+  return 1;
 }
 
 }  // namespace
@@ -37,9 +38,7 @@ FILE* OpenLogForReading(const char* path) { return fopen(path, "rt"); }
 
 int ReadNextLogRecord(FILE* log, LogRecord* record) {
   char line[LogLineCapacity];
-  if (!fgets(line, LogLineCapacity, log)) return 0;
-  SplitLogLine(line, record);
-  return 1;
+  return fgets(line, LogLineCapacity, log) && SplitLogLine(line, record);
 }
 
 int CloseLogRead(FILE* log) {
@@ -170,8 +169,6 @@ int ReadPendingLogLine(char* line) {
 
 int ReadPendingLogRecord(LogRecord* record) {
   char line[LogLineCapacity];
-  if (!ReadPendingLogLine(line)) return 0;
-  SplitLogLine(line, record);
-  return 1;
+  return ReadPendingLogLine(line) && SplitLogLine(line, record);
 }
 #endif

@@ -5,8 +5,6 @@
 int CreateShortcuts();
 int CreateProgramFolder(const char* name);
 int CreateShellLink(const char* linkSubPath, const char* targetPath);
-int SendProgmanCommand(const char* command);
-int CreateProgmanGroup(const char* name);
 int DeleteProgmanGroup(const char* name);
 int AddProgmanItem(const char* groupName, const char* commandLine, const char* itemName);
 // 1 when the shortcut at linkPath belongs to the installation in folder (with its final
