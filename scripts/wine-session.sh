@@ -126,6 +126,19 @@ start_wine_session() {
   # Wine's own services start with the first program and keep its output open: start
   # them here, so that the test runner sees each test program's output end with it.
   wine cmd.exe /c exit </dev/null >/dev/null 2>&1 || true
+  hold_desktop
+}
+
+# Wine closes a desktop a second after the last program on it has ended, and with it the
+# process that shows it (explorer.exe /desktop); the next program starts a new one. A
+# program that starts while the old one is still ending gets no display driver and can
+# make no window: setup.exe then ends at once with status 0, its backdrop never shown.
+# Emulated on a busy machine that ending takes seconds. So from its start to its end a
+# session holds its desktop with a program that shows nothing: cmd.exe, waiting for a
+# line that never comes on a pipe only this shell could write to. Ending the prefix's
+# programs (wineserver -k) ends it.
+hold_desktop() {
+  coproc frelby_desktop_holder { wine cmd.exe >/dev/null 2>&1; }
 }
 
 # start_fresh_prefix PREFIX ARCH VERSION: a new Wine prefix (ARCH win32 or win64) for one
@@ -142,7 +155,8 @@ start_fresh_prefix() {
   [ -f "$WINEPREFIX/system.reg" ] || return 1
   wine reg add 'HKCU\Software\Wine' /v Version /d "$3" /f >/dev/null 2>&1 || return 1
   # Its windows are left unmanaged, as on the session's Xvfb.
-  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || return 1
+  hold_desktop
 }
 
 # Ends every program of the prefix (the test's own) and its server, then removes it.

@@ -129,7 +129,7 @@ show_what_was_there() {
     echo "--- processes of $WINEPREFIX:"
     for proc in /proc/[0-9]*; do
       case $(readlink "$proc/exe" 2>/dev/null) in */wine*|*qemu-i386*) ;; *) continue ;; esac
-      tr '\0' '\n' < "$proc/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" && pids+="${proc#/proc/},"
+      tr '\0' '\n' 2>/dev/null < "$proc/environ" | grep -qxF "WINEPREFIX=$WINEPREFIX" && pids+="${proc#/proc/},"
     done
     [ -z "$pids" ] || ps -o pid,ppid,etimes,stat,args -p "${pids%,}" | sed 's/^/  /'
     import -display "$DISPLAY" -window root "$shot" 2>&1 && echo "--- screenshot: $shot"
