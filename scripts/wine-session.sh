@@ -135,10 +135,19 @@ start_wine_session() {
 # make no window: setup.exe then ends at once with status 0, its backdrop never shown.
 # Emulated on a busy machine that ending takes seconds. So from its start to its end a
 # session holds its desktop with a program that shows nothing: cmd.exe, waiting for a
-# line that never comes on a pipe only this shell could write to. Ending the prefix's
-# programs (wineserver -k) ends it.
+# line that never comes on a pipe only this shell could write to. The desktop's process
+# is started here too, with no output: started by a test's program it would keep that
+# test's output open to the session's end. Ending the prefix's programs (wineserver -k)
+# ends both.
 hold_desktop() {
   coproc frelby_desktop_holder { wine cmd.exe >/dev/null 2>&1; }
+  wine explorer.exe /desktop </dev/null >/dev/null 2>&1 &
+  # Up once it has made its windows (the tray's, hidden).
+  for _ in $(seq 600); do
+    xdotool search --class '^explorer\.exe$' >/dev/null 2>&1 && return 0
+    sleep 0.2
+  done
+  echo "Wine's desktop did not start" >&2
 }
 
 # start_fresh_prefix PREFIX ARCH VERSION: a new Wine prefix (ARCH win32 or win64) for one
