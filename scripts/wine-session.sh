@@ -140,11 +140,15 @@ start_wine_session() {
 # test's output open to the session's end. Ending the prefix's programs (wineserver -k)
 # ends both.
 hold_desktop() {
+  local window pid
   coproc frelby_desktop_holder { wine cmd.exe >/dev/null 2>&1; }
   wine explorer.exe /desktop </dev/null >/dev/null 2>&1 &
-  # Up once it has made its windows (the tray's, hidden).
+  # Up once it has made its windows (the tray's, hidden): those of a process of this prefix.
   for _ in $(seq 600); do
-    xdotool search --class '^explorer\.exe$' >/dev/null 2>&1 && return 0
+    for window in $(xdotool search --class '^explorer\.exe$' 2>/dev/null); do
+      pid=$(xdotool getwindowpid "$window" 2>/dev/null) &&
+        tr '\0' '\n' 2>/dev/null < "/proc/$pid/environ" | grep -qxF "WINEPREFIX=$WINEPREFIX" && return 0
+    done
     sleep 0.2
   done
   echo "Wine's desktop did not start" >&2
