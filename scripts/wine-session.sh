@@ -140,15 +140,17 @@ start_wine_session() {
 # test's output open to the session's end. Ending the prefix's programs (wineserver -k)
 # ends both.
 hold_desktop() {
-  local window pid
+  local window pid desktop=""
   coproc frelby_desktop_holder { wine cmd.exe >/dev/null 2>&1; }
-  wine explorer.exe /desktop </dev/null >/dev/null 2>&1 &
   # Up once it has made its windows (the tray's, hidden): those of a process of this prefix.
+  # One that ended without (it found no display driver) is started again.
   for _ in $(seq 600); do
     for window in $(xdotool search --class '^explorer\.exe$' 2>/dev/null); do
       pid=$(xdotool getwindowpid "$window" 2>/dev/null) &&
         tr '\0' '\n' 2>/dev/null < "/proc/$pid/environ" | grep -qxF "WINEPREFIX=$WINEPREFIX" && return 0
     done
+    [ -n "$desktop" ] && kill -0 "$desktop" 2>/dev/null ||
+      { wine explorer.exe /desktop </dev/null >/dev/null 2>&1 & desktop=$!; }
     sleep 0.2
   done
   echo "Wine's desktop did not start" >&2
