@@ -101,12 +101,18 @@ start_wine_session() {
     export WINEARCH=win64 WINELOADER=/usr/lib/wine/wine64 PATH="$build/wine-bin:$PATH"
   fi
   if [ -z "${DISPLAY:-}" ] || [ "${CI:-}" = true ] || [ -n "$own" ]; then
-    local n=87
-    while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
-    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-    frelby_xvfb_pid=$!
+    local n=86
+    # A session that starts at the same moment may take the same free number; the display
+    # is this session's only when its lock file names this Xvfb.
+    while n=$((n + 1)); do
+      [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
+      Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+      frelby_xvfb_pid=$!
+      for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+      [ "$(tr -d ' \n' 2>/dev/null < "/tmp/.X$n-lock")" = "$frelby_xvfb_pid" ] && break
+      kill "$frelby_xvfb_pid" 2>/dev/null || true; wait "$frelby_xvfb_pid" 2>/dev/null || true
+    done
     export DISPLAY=":$n"
-    for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
   fi
   trap stop_wine_session EXIT
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
