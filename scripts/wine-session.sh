@@ -101,12 +101,18 @@ start_wine_session() {
     export WINEARCH=win64 WINELOADER=/usr/lib/wine/wine64 PATH="$build/wine-bin:$PATH"
   fi
   if [ -z "${DISPLAY:-}" ] || [ "${CI:-}" = true ] || [ -n "$own" ]; then
-    local n=87
-    while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
-    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-    frelby_xvfb_pid=$!
+    local n=86
+    # A session that starts at the same moment may take the same free number; the display
+    # is this session's only when its lock file names this Xvfb.
+    while n=$((n + 1)); do
+      [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
+      Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+      frelby_xvfb_pid=$!
+      for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+      [ "$(tr -d ' \n' 2>/dev/null < "/tmp/.X$n-lock")" = "$frelby_xvfb_pid" ] && break
+      kill "$frelby_xvfb_pid" 2>/dev/null || true; wait "$frelby_xvfb_pid" 2>/dev/null || true
+    done
     export DISPLAY=":$n"
-    for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
   fi
   trap stop_wine_session EXIT
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
@@ -126,6 +132,34 @@ start_wine_session() {
   # Wine's own services start with the first program and keep its output open: start
   # them here, so that the test runner sees each test program's output end with it.
   wine cmd.exe /c exit </dev/null >/dev/null 2>&1 || true
+  hold_desktop
+}
+
+# Wine closes a desktop a second after the last program on it has ended, and with it the
+# process that shows it (explorer.exe /desktop); the next program starts a new one. A
+# program that starts while the old one is still ending gets no display driver and can
+# make no window: setup.exe then ends at once with status 0, its backdrop never shown.
+# Emulated on a busy machine that ending takes seconds. So from its start to its end a
+# session holds its desktop with a program that shows nothing: cmd.exe, waiting for a
+# line that never comes on a pipe only this shell could write to. The desktop's process
+# is started here too, with no output: started by a test's program it would keep that
+# test's output open to the session's end. Ending the prefix's programs (wineserver -k)
+# ends both.
+hold_desktop() {
+  local window pid desktop=""
+  coproc frelby_desktop_holder { wine cmd.exe >/dev/null 2>&1; }
+  # Up once it has made its windows (the tray's, hidden): those of a process of this prefix.
+  # One that ended without (it found no display driver) is started again.
+  for _ in $(seq 600); do
+    for window in $(xdotool search --class '^explorer\.exe$' 2>/dev/null); do
+      pid=$(xdotool getwindowpid "$window" 2>/dev/null) &&
+        tr '\0' '\n' 2>/dev/null < "/proc/$pid/environ" | grep -qxF "WINEPREFIX=$WINEPREFIX" && return 0
+    done
+    [ -n "$desktop" ] && kill -0 "$desktop" 2>/dev/null ||
+      { wine explorer.exe /desktop </dev/null >/dev/null 2>&1 & desktop=$!; }
+    sleep 0.2
+  done
+  echo "Wine's desktop did not start" >&2
 }
 
 # start_fresh_prefix PREFIX ARCH VERSION: a new Wine prefix (ARCH win32 or win64) for one
@@ -142,7 +176,8 @@ start_fresh_prefix() {
   [ -f "$WINEPREFIX/system.reg" ] || return 1
   wine reg add 'HKCU\Software\Wine' /v Version /d "$3" /f >/dev/null 2>&1 || return 1
   # Its windows are left unmanaged, as on the session's Xvfb.
-  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || return 1
+  hold_desktop
 }
 
 # Ends every program of the prefix (the test's own) and its server, then removes it.

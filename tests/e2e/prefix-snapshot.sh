@@ -102,9 +102,38 @@ links_ok() {
 }
 
 window_shown() { xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1; }
+# wait_until COMMAND...: 0 once COMMAND succeeds, within 120 s by the clock; else says
+# what there was to see (show_what_was_there) and returns 1.
 wait_until() {
-  for _ in $(seq 1200); do "$@" && return 0; sleep 0.1; done
+  local end=$((SECONDS + 120))
+  while [ "$SECONDS" -lt "$end" ]; do "$@" && return 0; sleep 0.1; done
+  "$@" && return 0
+  show_what_was_there "waited 120 s in vain for: $*"
   return 1
+}
+# show_what_was_there WHY: for a wait that failed, on standard error: the windows on the
+# display with their titles and classes (shown or not), Wine's own list of windows, the
+# prefix's processes, and a screenshot beside the test's others ($shots, else $work).
+show_what_was_there() {
+  local shown proc pids="" shot="${shots:-${work:-/tmp}}/failed-wait-$(date +%H%M%S).png"
+  shown=" $(xdotool search --onlyvisible --name '' 2>/dev/null | tr '\n' ' ') "
+  {
+    echo "--- $(basename "$0"): $1"
+    echo "--- top-level windows on $DISPLAY (id, title, class, geometry):"
+    xwininfo -root -children 2>/dev/null | sed -n 's/^ *\(0x[0-9a-f]*\) \(.*\): (\(.*\))  *\([0-9x+-]*\) .*/\1 \2 (\3) \4/p' |
+      while read -r id rest; do
+        case $shown in *" $((id)) "*) echo "  shown   $id $rest" ;; *) echo "  hidden  $id $rest" ;; esac
+      done
+    echo "--- windows as Wine sees them:"
+    timeout 60 winedbg --command "info wnd" 2>&1 | iconv -f CP1252 -t UTF-8 -c | sed 's/^/  /'
+    echo "--- processes of $WINEPREFIX:"
+    for proc in /proc/[0-9]*; do
+      case $(readlink "$proc/exe" 2>/dev/null) in */wine*|*qemu-i386*) ;; *) continue ;; esac
+      tr '\0' '\n' 2>/dev/null < "$proc/environ" | grep -qxF "WINEPREFIX=$WINEPREFIX" && pids+="${proc#/proc/},"
+    done
+    [ -z "$pids" ] || ps -o pid,ppid,etimes,stat,args -p "${pids%,}" | sed 's/^/  /'
+    import -display "$DISPLAY" -window root "$shot" 2>&1 && echo "--- screenshot: $shot"
+  } >&2
 }
 not() { ! "$@"; }
 # The uninstaller's copy in the temporary folder goes when it ends.
