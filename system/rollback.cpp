@@ -42,9 +42,10 @@ int MergeLevelRecord(const char* argument, int* levelCount, int* levelFlags) {
   return 1;
 }
 
-// Undoes an entry's NC: deletes its name, or its writing name when it never got its name.
-// When the entry's KA was undone just before (its rename met another program's file),
-// the name holds the entry only while that file still waits aside; then the file comes back.
+// Undoes an entry's NC: deletes its name, or its writing name when it never got its name
+// (whatever holds the name then is another program's: its rename met that file, and
+// keeping it aside failed). When the entry's KA was undone just before, the name holds
+// the entry only while that file still waits aside; then the file comes back.
 void DeleteEntry(const char* argument, const char* keptFor) {
   const char* target = InstallState.TargetFolder;
   char path[PathCapacity], writing[PathCapacity], aside[PathCapacity];
@@ -53,8 +54,8 @@ void DeleteEntry(const char* argument, const char* keptFor) {
     if (KeptAsidePath(aside, path) && GetFileAttributesA(aside) != INVALID_FILE_ATTRIBUTES && DeleteNowOrAtRestart(path))
       RestoreKeptAside(path);
     if (named) DeleteJoined("%s%s", target, writing);
-  } else if (!DeleteJoined("%s%s", target, argument) && named) {
-    DeleteJoined("%s%s", target, writing);
+  } else if (!(named && DeleteJoined("%s%s", target, writing))) {
+    DeleteJoined("%s%s", target, argument);
   }
 }
 

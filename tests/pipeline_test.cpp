@@ -220,6 +220,7 @@ TEST_F(PipelineTest, EachFailureOfExtractionLeavesOnlyWhatTheLogNames) {
     std::vector<std::string> Folders, Files, Links;  // made before the run, below the target
     int LogFailsFromTick, Code;
     std::string MadeWhileWritten = "";  // another program's file under the entry's name, once it is open
+    bool AsideTakenToo = false;         // and another under the name it would be kept aside as
   } rows[] = {
       {"a link as the entry's folder", "l\\x", {}, {}, {"l"}, 0, FailureEntryFolder},
       {"a link one level further down", "d\\l\\x", {"d"}, {}, {"d\\l"}, 0, FailureEntryFolder},
@@ -232,6 +233,7 @@ TEST_F(PipelineTest, EachFailureOfExtractionLeavesOnlyWhatTheLogNames) {
       {"no KA record", "x", {}, {"x"}, {}, 62, FailureLogWrite},
       {"no CS record", "x", {}, {}, {}, 63, FailureLogWrite},
       {"a file made under the name in a folder the run made", "n\\x", {}, {}, {}, 0, FailureNone, "n\\x"},
+      {"the same, its aside name taken too", "n\\x", {}, {}, {}, 0, FailureEntryCreate, "n\\x", true},
   };
   for (const Row& row : rows) {
     Prepare("extraction-failures", Compress(PackArchive({{row.Entry, Bytes(340, 'x')}})));
@@ -250,6 +252,10 @@ TEST_F(PipelineTest, EachFailureOfExtractionLeavesOnlyWhatTheLogNames) {
     }
     RunTicks(row.LogFailsFromTick ? row.LogFailsFromTick : 62, 62);
     if (!row.MadeWhileWritten.empty()) WriteText(target + row.MadeWhileWritten, "another program's");
+    if (row.AsideTakenToo) {
+      WriteText(target + row.MadeWhileWritten + "~alt", "another program's");
+      for (const std::string& entry : SnapshotTree(parent)) if (entry.find("~alt") != std::string::npos) before.insert(entry);
+    }
     RunTicks(63, 95);
     EXPECT_EQ(InstallState.FailureCode, row.Code) << row.What;
     std::set<std::string> after = SnapshotTree(parent);

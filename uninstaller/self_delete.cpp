@@ -161,6 +161,8 @@ int StartHelperCopy(const char* installFolder, HANDLE* report) {
     if (writing) CloseHandle(writing);
     CloseHandle(original);
     CloseHandle(copyFile);
+    DeleteFileA(copy);  // opened without deletion on close on Windows 95/98
+    RemoveDirectoryA(folder);
     return 0;
   }
   char commandLine[PathCapacity * 2 + 60];
@@ -185,7 +187,10 @@ int StartHelperCopy(const char* installFolder, HANDLE* report) {
   // Our handles close here; the copy's inherited one keeps its file until it ends.
   CloseHandle(original);
   CloseHandle(copyFile);
-  if (!started) RemoveDirectoryA(folder);
+  if (!started) {
+    DeleteFileA(copy);
+    RemoveDirectoryA(folder);
+  }
   if (report) {
     CloseHandle(writing);
     if (started) *report = reading;
