@@ -221,16 +221,11 @@ int BeginExtraction() {
   EntryFile = nullptr;
   EntryName[0] = 0;
   ArchiveReader* reader = OpenArchive(InstallState.ExpandedPayloadPath);
-  if (!reader) {
-    InstallState.FailureCode = FailureArchiveOpen;
-    return 0;
-  }
   // An archive outside the format's rules (sizes that do not add up, a directory
   // larger than the file, unsafe or duplicate names) is refused before anything is written.
-  if (!ArchiveIsWellFormed(reader, InstallState.ExpandedSize)) {
-    CloseArchive();
-    InstallState.FailureCode = FailureArchiveOpen;
-    return 0;
+  if (!reader || !ArchiveIsWellFormed(reader, InstallState.ExpandedSize)) {
+    if (reader) CloseArchive();
+    return FailWith(FailureArchiveOpen);
   }
   ExtractReader = reader;
   EnsuredFolderKnown = 0;
@@ -291,10 +286,7 @@ int ExtractSlice(int tick) {
   if (!FlushInstallLog()) return FailExtraction(FailureLogWrite);
   EndExtraction();
   // An archive copy that cannot go now goes at the next restart.
-  if (!DeleteNowOrAtRestart(InstallState.ExpandedPayloadPath)) {
-    InstallState.FailureCode = FailureExpandedCreate;
-    return 0;
-  }
+  if (!DeleteNowOrAtRestart(InstallState.ExpandedPayloadPath)) return FailWith(FailureExpandedCreate);
   InstallState.ExpandedPayloadPresent = 0;
   return 1;
 }

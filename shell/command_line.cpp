@@ -114,14 +114,8 @@ int TakeTargetOption(const SetupOptions& options) {
   // It must still fit with the backslash page 2 appends.
   size_t length = strlen(options.Target);
   int appends = options.Target[length - 1] != '\\';
-  if (length + appends >= FolderCapacity) return 0;
-  if (!CheckTargetDrive(options.Target)) return 0;
-  CopyBounded(InstallState.TargetFolder, FolderCapacity, options.Target);
-  if (appends) {
-    InstallState.TargetFolder[length] = '\\';
-    InstallState.TargetFolder[length + 1] = 0;
-  }
-  return 1;
+  if (length + appends >= FolderCapacity || !CheckTargetDrive(options.Target)) return 0;
+  return FormatBounded(InstallState.TargetFolder, FolderCapacity, appends ? "%s\\" : "%s", options.Target);
 }
 
 int RunWithOptions(HINSTANCE instance, const SetupOptions& options) {

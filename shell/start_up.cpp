@@ -10,6 +10,7 @@
 #include "payload/payload_checksum.h"
 #include "resources/resource_ids.h"
 #include "system/dll_loading.h"
+#include "system/install_log.h"
 #include "system/uninstall_registration.h"
 
 namespace {
@@ -33,13 +34,6 @@ int PayloadIntact(HRSRC payload) {
          PayloadMatchesChecksum(payloadBytes, InstallState.PayloadSize, record, SizeofResource(module, checksum));
 }
 
-// Used when "ProgramFilesDir" cannot be read or is too long to take "Frelby":
-// the programs folder on the drive of the Windows folder.
-void FormFallbackTargetFolder() {
-  char drive = InstallState.WindowsFolder[0] ? InstallState.WindowsFolder[0] : 'C';
-  FormatBounded(InstallState.TargetFolder, FolderCapacity, "%c:\\Programme\\%s\\", drive, ProductFolder);
-}
-
 }  // namespace
 
 int FormDefaultTargetFolder(const char* programFilesDir) {
@@ -54,46 +48,30 @@ int InitInstallState() {
   InstallState.MissingParts = 0;
   // A drive without a disk must answer as missing, never with the system's own box.
   SetErrorMode(SEM_FAILCRITICALERRORS);
-  if (!InitSystemCommonControls()) {
-    InstallState.FailureCode = FailureCommonControls;
-    return 0;
-  }
+  if (!InitSystemCommonControls()) return FailWith(FailureCommonControls);
 
   InstallState.PlatformKind = CurrentPlatformKind();
 
-  if (CoInitialize(nullptr) != S_OK) {
-    InstallState.FailureCode = FailureComInit;
-    return 0;
-  }
+  if (CoInitialize(nullptr) != S_OK) return FailWith(FailureComInit);
   HRSRC payload = FindResourceA(InstallState.InstanceHandle, MAKEINTRESOURCEA(IDR_PAYLOAD), PayloadResourceType);
-  if (!payload) {
-    InstallState.FailureCode = FailurePayloadMissing;
-    return 0;
-  }
+  if (!payload) return FailWith(FailurePayloadMissing);
   InstallState.PayloadSize = SizeofResource(InstallState.InstanceHandle, payload);
-  if (InstallState.PayloadSize == 0) {
-    InstallState.FailureCode = FailurePayloadEmpty;
-    return 0;
-  }
+  if (InstallState.PayloadSize == 0) return FailWith(FailurePayloadEmpty);
   if (!PayloadIntact(payload)) {
     if (!InstallState.Silent) MessageBoxA(nullptr, DamagedPayloadMessage, ErrorCaption, MB_OK | MB_ICONSTOP);
-    InstallState.FailureCode = FailurePayloadDamaged;
-    return 0;
+    return FailWith(FailurePayloadDamaged);
   }
   UINT windowsLength = GetWindowsDirectoryA(InstallState.WindowsFolder, FolderCapacity);
   if (windowsLength == 0 || windowsLength > FolderCapacity) {
     InstallState.WindowsFolder[0] = 0;
     if (!InstallState.Silent) MessageBoxA(nullptr, "Das Windows-Hauptverzeichnis konnte nicht erkannt werden.", ErrorCaption, MB_OK);
-    InstallState.FailureCode = FailureWindowsFolder;
-    return 0;
+    return FailWith(FailureWindowsFolder);
   }
   InstallState.WizardPage = PageWelcome;
 
   HKEY key;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, CurrentVersionKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) {
-    InstallState.FailureCode = FailureVersionKey;
-    return 0;
-  }
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, CurrentVersionKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+    return FailWith(FailureVersionKey);
   char value[1001];
   DWORD size = 1000, type = 0;
   LONG read = RegQueryValueExA(key, "ProgramFilesDir", nullptr, &type, (BYTE*)value, &size);
@@ -109,7 +87,11 @@ int InitInstallState() {
     }
     readable = readable && FormDefaultTargetFolder(value);
   }
-  if (!readable) FormFallbackTargetFolder();
+  // When "ProgramFilesDir" cannot be read or is too long to take "Frelby": the programs
+  // folder on the drive of the Windows folder (checked above, so never empty).
+  if (!readable)
+    FormatBounded(InstallState.TargetFolder, FolderCapacity, "%c:\\Programme\\%s\\", InstallState.WindowsFolder[0],
+                  ProductFolder);
   // Where the game is installed already, that folder is proposed instead.
   char registered[FolderCapacity];
   if (ReadRegisteredInstallFolder(UninstallKeyName, registered))

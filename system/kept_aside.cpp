@@ -51,15 +51,13 @@ int KeepFileAside(const char* path, int staleMayGo) {
   // An aside name already taken is never overwritten, unless what holds it is only an
   // older copy of what this run writes anew (a shortcut).
   if (Exists(aside) && (!staleMayGo || !DeleteNamedFile(aside))) return 0;
-  if (!AppendLogRecord(RecordKeptAside, path)) return 0;
-  return MoveFileA(path, aside) ? 1 : 0;
+  return AppendLogRecord(RecordKeptAside, path) && MoveFileA(path, aside);
 }
 
 int RestoreKeptAside(const char* path) {
   char aside[PathCapacity];
   if (!KeptAsidePath(aside, path) || !Exists(aside)) return 1;
-  if (Exists(path)) return 0;
-  return MoveFileA(aside, path) ? 1 : 0;
+  return !Exists(path) && MoveFileA(aside, path);
 }
 
 void DropRecordedAside(int kind, const char* argument) {

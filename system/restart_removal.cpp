@@ -28,6 +28,12 @@ int ReadWininit(const char* file, DWORD* size) {
   return whole;
 }
 
+// Puts count bytes at the end of the WininitUpdated text of *used bytes.
+void AppendToWininit(DWORD* used, const char* bytes, DWORD count) {
+  memcpy(WininitUpdated + *used, bytes, count);
+  *used += count;
+}
+
 // Appends "NUL=<short path>" to the end of the [rename] section of wininit.ini, so the
 // lines run in the order they were left. The section holds many "NUL" keys: the profile
 // functions, which keep one value a key, cannot write it.
@@ -55,20 +61,12 @@ int LeaveInWininit(const char* path) {
     }
     inRename = found = size - start >= 8 && !_strnicmp(WininitText + start, "[rename]", 8);
   }
-  memcpy(WininitUpdated, WininitText, insert);
-  DWORD used = insert;
-  if (used > 0 && WininitUpdated[used - 1] != '\n') {
-    WininitUpdated[used++] = '\r';
-    WininitUpdated[used++] = '\n';
-  }
-  if (!found) {
-    memcpy(WininitUpdated + used, "[rename]\r\n", 10);
-    used += 10;
-  }
-  memcpy(WininitUpdated + used, line, strlen(line));
-  used += (DWORD)strlen(line);
-  memcpy(WininitUpdated + used, WininitText + insert, size - insert);
-  used += size - insert;
+  DWORD used = 0;
+  AppendToWininit(&used, WininitText, insert);
+  if (used > 0 && WininitUpdated[used - 1] != '\n') AppendToWininit(&used, "\r\n", 2);
+  if (!found) AppendToWininit(&used, "[rename]\r\n", 10);
+  AppendToWininit(&used, line, (DWORD)strlen(line));
+  AppendToWininit(&used, WininitText + insert, size - insert);
   HANDLE handle = CreateFileA(file, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return 0;
   DWORD written = 0;

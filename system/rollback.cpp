@@ -129,12 +129,6 @@ void RemoveWalkedLevels() {
   RemoveLevelsUpFrom(level, count, InstallState.CreatedDirFlags);
 }
 
-// After the log of a failed run is deleted, the earlier installation's log it kept aside
-// takes its name again.
-void RestorePredecessorLog() {
-  if (PredecessorLogKept || InstallState.LogKeptAside) RestoreKeptAside(InstallState.LogPath);
-}
-
 }  // namespace
 
 int UndoLogRecords(int earlierToo, int* levelCount, int* levelFlags) {
@@ -205,7 +199,8 @@ int RollBackInstallation() {
   if (!UndoLogRecords(0, &levelCount, levelFlags)) return 0;
   CloseLogAfterUndo();
   DeleteFileA(InstallState.LogPath);
-  RestorePredecessorLog();
+  // The earlier installation's log that the failed run kept aside takes its name again.
+  if (PredecessorLogKept || InstallState.LogKeptAside) RestoreKeptAside(InstallState.LogPath);
   // A level goes only when the log and this run's own walk both say it was created: the
   // log on disk may have been changed since it was written. When this run's ID record
   // did not reach the log, the walk alone tells.
@@ -224,20 +219,14 @@ int RecoverInterruptedRun() {
   // A run that still goes holds its log open: only a log that can be had alone is one
   // that nobody writes any more.
   HANDLE alone = CreateFileA(InstallState.LogPath, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (alone == INVALID_HANDLE_VALUE && GetLastError() == ERROR_SHARING_VIOLATION) {
-    InstallState.FailureCode = FailureLogInUse;
-    return 0;
-  }
+  if (alone == INVALID_HANDLE_VALUE && GetLastError() == ERROR_SHARING_VIOLATION) return FailWith(FailureLogInUse);
   if (alone != INVALID_HANDLE_VALUE) CloseHandle(alone);
   int last = RecordUnknown, previous = RecordUnknown;
   FILE* log = OpenLogForReading(InstallState.LogPath);
   int hasLines = log && LastLogKinds(log, &last, &previous);
   int unreadable = log && !CloseLogRead(log);
   // A log that cannot be read is neither empty nor finished: nothing is decided from it.
-  if (unreadable) {
-    InstallState.FailureCode = FailureLogUnreadable;
-    return 0;
-  }
+  if (unreadable) return FailWith(FailureLogUnreadable);
   // A failed run that was killed while its message waited ended its log with FA and PN:
   // it is undone like any other run that did not end well.
   if (log && hasLines && EndsFinishedRun(last, previous)) return 1;  // a finished installation
@@ -263,11 +252,10 @@ int ResetScreenSaver() {
   if (!properties) properties = FindWindowA(nullptr, "Display Properties");
   if (properties) SendMessageA(properties, WM_CLOSE, 0, 0);
   const UINT update = SPIF_UPDATEINIFILE | SPIF_SENDWININICHANGE;
-  if (!SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, 0, nullptr, update)) return 0;
-  if (!WritePrivateProfileStringA("windows", "ScreenSaverActive", "", "win.ini")) return 0;
-  if (!WritePrivateProfileStringA("BOOT", "SCRNSAVE.EXE", "", "system.ini")) return 0;
-  if (!SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, 0, nullptr, update)) return 0;
-  return 1;
+  return SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, 0, nullptr, update) &&
+         WritePrivateProfileStringA("windows", "ScreenSaverActive", "", "win.ini") &&
+         WritePrivateProfileStringA("BOOT", "SCRNSAVE.EXE", "", "system.ini") &&
+         SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, 0, nullptr, update);
 }
 
 int RemoveIniEntry(const char* argument) {

@@ -17,7 +17,6 @@ namespace {
 
 enum { ProgramFolderCapacity = 200, LinkPathCapacity = 1000, CommandCapacity = 260 };
 
-
 HDDEDATA CALLBACK ProgmanDdeCallback(UINT, UINT, HCONV, HSZ, HSZ, HDDEDATA, ULONG_PTR, ULONG_PTR) {
   return nullptr;
 }
@@ -116,24 +115,20 @@ int SendProgmanCommand(const char* command) {
   return result;
 }
 
+// Sends one command with its arguments filled in; 0 when it does not fit or fails.
 // Program Manager's commands enclose every argument in double quotes.
-int CreateProgmanGroup(const char* name) {
+int SendProgmanCommandOf(const char* format, const char* first, const char* second = "") {
   char command[CommandCapacity];
-  if (!FormatBounded(command, sizeof command, "[CreateGroup(\"%s\")]", name)) return 0;
-  return SendProgmanCommand(command);
+  return FormatBounded(command, sizeof command, format, first, second) && SendProgmanCommand(command);
 }
 
-int DeleteProgmanGroup(const char* name) {
-  char command[CommandCapacity];
-  if (!FormatBounded(command, sizeof command, "[DeleteGroup(\"%s\")]", name)) return 0;
-  return SendProgmanCommand(command);
-}
+int CreateProgmanGroup(const char* name) { return SendProgmanCommandOf("[CreateGroup(\"%s\")]", name); }
+
+int DeleteProgmanGroup(const char* name) { return SendProgmanCommandOf("[DeleteGroup(\"%s\")]", name); }
 
 int AddProgmanItem(const char* groupName, const char* commandLine, const char* itemName) {
-  char command[CommandCapacity];
-  if (FormatBounded(command, sizeof command, "[ShowGroup(\"%s\",1)]", groupName)) SendProgmanCommand(command);
-  if (!FormatBounded(command, sizeof command, "[AddItem(\"%s\",\"%s\")]", commandLine, itemName)) return 0;
-  return SendProgmanCommand(command);
+  SendProgmanCommandOf("[ShowGroup(\"%s\",1)]", groupName);
+  return SendProgmanCommandOf("[AddItem(\"%s\",\"%s\")]", commandLine, itemName);
 }
 
 int CreateShortcuts() {

@@ -21,21 +21,13 @@ int CreateSubkey(HKEY parent, const char* subkey, HKEY* key, DWORD* disposition)
                          disposition) == ERROR_SUCCESS;
 }
 
-// Opens the parent key and creates (or opens) the entry's subkey in it; on failure
-// nothing stays open.
-int OpenEntryKey(const char* subkey, HKEY* parent, HKEY* key, DWORD* disposition) {
-  if (!OpenParentKey(parent)) return 0;
-  if (CreateSubkey(*parent, subkey, key, disposition)) return 1;
-  RegCloseKey(*parent);
-  return 0;
-}
-
 int SetTextValue(HKEY key, const char* name, const char* text) {
   return RegSetValueExA(key, name, 0, REG_SZ, (const BYTE*)text, (DWORD)strlen(text) + 1) == ERROR_SUCCESS;
 }
 
-int EntrySubkey(char* subkey, const char* keyName) {
-  return FormatBounded(subkey, PathCapacity, "Uninstall\\%s", keyName);
+// The entry's subkey, or with KeptAsideSuffix that of its aside copy.
+int EntrySubkey(char* subkey, const char* keyName, const char* suffix = "") {
+  return FormatBounded(subkey, PathCapacity, "Uninstall\\%s%s", keyName, suffix);
 }
 
 int KeyExists(HKEY parent, const char* subkey) {
@@ -43,10 +35,6 @@ int KeyExists(HKEY parent, const char* subkey) {
   if (RegOpenKeyExA(parent, subkey, 0, KEY_READ, &key) != ERROR_SUCCESS) return 0;
   RegCloseKey(key);
   return 1;
-}
-
-int AsideSubkey(char* subkey, const char* keyName) {
-  return FormatBounded(subkey, PathCapacity, "Uninstall\\%s%s", keyName, KeptAsideSuffix);
 }
 
 // Copies every value of one key into another; 0 when one cannot be copied whole.
@@ -79,7 +67,7 @@ int CopyEntryKey(HKEY parent, const char* from, const char* to) {
 // record goes first), so that a failed run can put it back as it was.
 int KeepEntryAside(HKEY parent, const char* keyName, const char* subkey) {
   char aside[PathCapacity];
-  if (!AsideSubkey(aside, keyName)) return 0;
+  if (!EntrySubkey(aside, keyName, KeptAsideSuffix)) return 0;
   // An aside copy left from before is only an older entry of the same installation.
   RegDeleteKeyA(parent, aside);
   if (!AppendLogRecord(RecordKeyAside, keyName)) return 0;
@@ -90,11 +78,9 @@ int KeepEntryAside(HKEY parent, const char* keyName, const char* subkey) {
 
 // The entry's "UninstallString" (PathCapacity bytes); 0 when there is none to read.
 int ReadUninstallString(const char* keyName, char* text) {
-  char subkey[PathCapacity];
-  HKEY key;
-  if (!EntrySubkey(subkey, keyName)) return 0;
   char path[PathCapacity];
-  if (!FormatBounded(path, sizeof path, "%s\\%s", CurrentVersionKey, subkey) ||
+  HKEY key;
+  if (!FormatBounded(path, sizeof path, "%s\\Uninstall\\%s", CurrentVersionKey, keyName) ||
       RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
     return 0;
   DWORD size = PathCapacity - 1, type = 0;
@@ -191,30 +177,21 @@ int RegisterUninstall(const char* keyName, const char* displayName, const char* 
   if (!OpenParentKey(&parent)) return 0;
   int replacing = KeyExists(parent, subkey);
   // RK goes before the key is written: a log that names a key never made removes nothing.
-  if ((replacing && !KeepEntryAside(parent, keyName, subkey)) || !AppendLogRecord(RecordUninstallKey, keyName) ||
-      !CreateSubkey(parent, subkey, &key, &disposition)) {
-    RegCloseKey(parent);
-    return 0;
-  }
-  if (disposition == REG_OPENED_EXISTING_KEY) {
+  int open = (!replacing || KeepEntryAside(parent, keyName, subkey)) && AppendLogRecord(RecordUninstallKey, keyName) &&
+             CreateSubkey(parent, subkey, &key, &disposition);
+  if (open && disposition == REG_OPENED_EXISTING_KEY) {
     // A key from an earlier installation starts afresh, without its old values.
     RegCloseKey(key);
     RegDeleteKeyA(parent, subkey);
-    if (!CreateSubkey(parent, subkey, &key, &disposition)) {
-      RegCloseKey(parent);
-      return 0;
-    }
-    if (disposition != REG_CREATED_NEW_KEY) {
-      RegCloseKey(key);
-      RegCloseKey(parent);
-      return 0;
-    }
+    open = CreateSubkey(parent, subkey, &key, &disposition);
   }
-  int whole = WriteEntryValues(key, displayName, &texts);
-  RegCloseKey(key);
+  // Only a key made new here takes the values; one that could not start afresh is left.
+  int fresh = open && disposition == REG_CREATED_NEW_KEY;
+  int whole = fresh && WriteEntryValues(key, displayName, &texts);
+  if (open) RegCloseKey(key);
   // An entry without all its values would be listed and could not remove the game: what
   // was written of it goes (RK names it, should that fail too).
-  if (!whole) RegDeleteKeyA(parent, subkey);
+  if (fresh && !whole) RegDeleteKeyA(parent, subkey);
   RegCloseKey(parent);
   return whole;
 }
@@ -224,16 +201,19 @@ int RemoveUninstallKey(const char* keyName) {
   if (!EntrySubkey(subkey, keyName)) return 0;
   HKEY parent, key;
   DWORD disposition = 0;
-  if (!OpenEntryKey(subkey, &parent, &key, &disposition)) return 0;
-  RegCloseKey(key);
-  int removed = RegDeleteKeyA(parent, subkey) == ERROR_SUCCESS;
+  if (!OpenParentKey(&parent)) return 0;
+  int removed = CreateSubkey(parent, subkey, &key, &disposition);
+  if (removed) {
+    RegCloseKey(key);
+    removed = RegDeleteKeyA(parent, subkey) == ERROR_SUCCESS;
+  }
   RegCloseKey(parent);
   return removed;
 }
 
 int RestoreUninstallKey(const char* keyName) {
   char subkey[PathCapacity], aside[PathCapacity];
-  if (!EntrySubkey(subkey, keyName) || !AsideSubkey(aside, keyName)) return 0;
+  if (!EntrySubkey(subkey, keyName) || !EntrySubkey(aside, keyName, KeptAsideSuffix)) return 0;
   HKEY parent;
   if (!OpenParentKey(&parent)) return 0;
   int restored = 1;
@@ -249,7 +229,7 @@ int RestoreUninstallKey(const char* keyName) {
 void DropUninstallKeyAside(const char* keyName) {
   char aside[PathCapacity];
   HKEY parent;
-  if (!AsideSubkey(aside, keyName) || !OpenParentKey(&parent)) return;
+  if (!EntrySubkey(aside, keyName, KeptAsideSuffix) || !OpenParentKey(&parent)) return;
   RegDeleteKeyA(parent, aside);
   RegCloseKey(parent);
 }
