@@ -143,15 +143,26 @@ helper_gone() { ! ls "${helper_folder:-$drive_c/windows/temp}"/frb*.tmp >/dev/nu
 # COMMAND, then makes the box the active window (a click: there is no window manager)
 # and answers it with KEY. The next box may follow at once.
 answer_box() {
-  local name=$1 key=$2 box
+  local name=$1 key=$2 box owner
   shift 2
   wait_until window_shown "Frelby deinstallieren" || fail "no box '$name' from the uninstaller"
   sleep 1
   import -display "$DISPLAY" -window root "$shots/$name.png"
   "${@:-true}"
   box=$(xdotool search --onlyvisible --name "^Frelby deinstallieren\$" | tail -n 1)
+  owner=$(xdotool getwindowpid "$box" 2>/dev/null || true)
   xdotool windowraise "$box" mousemove --window "$box" 40 8 click 1 sleep 0.5 key "$key"
-  wait_until not eval 'xdotool getwindowname "$box" >/dev/null 2>&1' || fail "the box '$name' stays"
+  wait_until box_gone "$box" "$owner" || fail "the box '$name' stays"
+}
+
+# box_gone WINDOW [PID]: the window is gone. The X server hands a closed program's window
+# numbers to the next program that connects (the uninstaller's copy, whose box follows
+# the original's question at once), so a number still shown counts as the box only
+# while the process that showed it owns it.
+box_gone() {
+  if [ -n "${2:-}" ]; then [ "$(xdotool getwindowpid "$1" 2>/dev/null)" != "$2" ]
+  else ! xdotool getwindowname "$1" >/dev/null 2>&1
+  fi
 }
 
 # Answers the uninstaller's question with Enter (Ja), then its final message.
