@@ -11,6 +11,7 @@
 #include "payload/staging.h"
 #include "resources/resource_ids.h"
 #include "shell/wizard_pages.h"
+#include "system/dll_loading.h"
 #include "system/pending_messages.h"
 #include "system/shortcuts.h"
 #include "system/uninstall_registration.h"
@@ -25,13 +26,8 @@ namespace {
 typedef BOOL(WINAPI* BlockReasonCreateCall)(HWND, LPCWSTR);
 typedef BOOL(WINAPI* BlockReasonDestroyCall)(HWND);
 
-FARPROC User32Call(const char* name) {
-  HMODULE user32 = GetModuleHandleA("user32.dll");
-  return user32 ? GetProcAddress(user32, name) : nullptr;
-}
-
 void GiveSessionEndReason(HWND page) {
-  BlockReasonCreateCall create = (BlockReasonCreateCall)(void*)User32Call("ShutdownBlockReasonCreate");
+  BlockReasonCreateCall create = (BlockReasonCreateCall)LoadedFunction("user32.dll", "ShutdownBlockReasonCreate");
   char text[128];
   WCHAR reason[128];
   if (create && FormatBounded(text, sizeof text, "%s wird installiert.", ProductName) &&
@@ -40,7 +36,7 @@ void GiveSessionEndReason(HWND page) {
 }
 
 void WithdrawSessionEndReason(HWND page) {
-  BlockReasonDestroyCall destroy = (BlockReasonDestroyCall)(void*)User32Call("ShutdownBlockReasonDestroy");
+  BlockReasonDestroyCall destroy = (BlockReasonDestroyCall)LoadedFunction("user32.dll", "ShutdownBlockReasonDestroy");
   if (destroy) destroy(page);
 }
 

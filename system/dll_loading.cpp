@@ -92,3 +92,8 @@ int SystemVerQueryValue(const void* block, const char* query, void** value, UINT
   VerQueryValueCall call = (VerQueryValueCall)(void*)VersionFunction("VerQueryValueA");
   return call && call(block, query, value, length);
 }
+
+void* LoadedFunction(const char* module, const char* name) {
+  HMODULE handle = GetModuleHandleA(module);
+  return handle ? (void*)GetProcAddress(handle, name) : nullptr;
+}

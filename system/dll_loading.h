@@ -15,6 +15,10 @@
 // there only the preloading helps.
 void LimitDllSearchToSystemFolder();
 
+// A function of a DLL this program has loaded already, looked up at run time (a call
+// that older Windows lack); null when the DLL or the function is not there.
+void* LoadedFunction(const char* module, const char* name);
+
 // Loads a DLL by its full path in the system folder; null when it is not there.
 HMODULE LoadSystemDll(const char* name);
 

@@ -5,6 +5,7 @@
 
 #include "base/bounded_text.h"
 #include "base/install_state.h"
+#include "system/dll_loading.h"
 
 // Windows 2000's flag; NT 4 refuses it, and the reading back below stands in for it there.
 #ifndef WC_NO_BEST_FIT_CHARS
@@ -22,13 +23,6 @@ typedef LONG(WINAPI* QueryValueWideCall)(HKEY, LPCWSTR, LPDWORD, LPDWORD, LPBYTE
 typedef DWORD(WINAPI* ExpandWideCall)(LPCWSTR, LPWSTR, DWORD);
 typedef DWORD(WINAPI* TempPathWideCall)(DWORD, LPWSTR);
 typedef DWORD(WINAPI* ShortPathWideCall)(LPCWSTR, LPWSTR, DWORD);
-
-// A function of a loaded module (the programs link both), or null; cast to its own type.
-typedef void (*AnyCall)();
-AnyCall Lookup(const char* module, const char* name) {
-  HMODULE handle = GetModuleHandleA(module);
-  return handle ? (AnyCall)GetProcAddress(handle, name) : nullptr;
-}
 
 int UnicodeCallsUsed() { return CurrentPlatformKind() == PlatformNt; }
 
@@ -50,7 +44,7 @@ int SpellExactly(const WCHAR* wide, char* text, unsigned capacity) {
 
 // The short (8.3) path of the existing `wide`, spelt; 0 when there is none or it cannot be.
 int SpellShort(const WCHAR* wide, char* folder, unsigned capacity) {
-  ShortPathWideCall shortPath = (ShortPathWideCall)Lookup("kernel32.dll", "GetShortPathNameW");
+  ShortPathWideCall shortPath = (ShortPathWideCall)LoadedFunction("kernel32.dll", "GetShortPathNameW");
   WCHAR shortened[WideCapacity];
   DWORD length = shortPath ? shortPath(wide, shortened, WideCapacity) : 0;
   return length > 0 && length < WideCapacity && SpellExactly(shortened, folder, capacity);
@@ -76,8 +70,8 @@ int Opened(LONG result) {
 // The string value `name` of root\keyName with the "W" call, expanded; 0 when it cannot be
 // read, is no string, or does not fit; -1 when the "W" calls are not there.
 int ReadWideValue(HKEY root, const char* keyName, const char* name, WCHAR* expanded) {
-  QueryValueWideCall query = (QueryValueWideCall)Lookup("advapi32.dll", "RegQueryValueExW");
-  ExpandWideCall expand = (ExpandWideCall)Lookup("kernel32.dll", "ExpandEnvironmentStringsW");
+  QueryValueWideCall query = (QueryValueWideCall)LoadedFunction("advapi32.dll", "RegQueryValueExW");
+  ExpandWideCall expand = (ExpandWideCall)LoadedFunction("kernel32.dll", "ExpandEnvironmentStringsW");
   WCHAR wideName[KeyNameCapacity], value[WideCapacity];
   if (!query || !expand) return -1;
   if (!MultiByteToWideChar(CP_ACP, 0, name, -1, wideName, KeyNameCapacity)) return 0;
@@ -133,7 +127,7 @@ int ReadCommonProgramsFolder(char* programs) {
 }
 
 int ReadTempFolder(char* temp, unsigned capacity) {
-  TempPathWideCall tempPath = UnicodeCallsUsed() ? (TempPathWideCall)Lookup("kernel32.dll", "GetTempPathW") : nullptr;
+  TempPathWideCall tempPath = UnicodeCallsUsed() ? (TempPathWideCall)LoadedFunction("kernel32.dll", "GetTempPathW") : nullptr;
   if (!tempPath) {
     DWORD length = GetTempPathA(capacity, temp);
     return length > 0 && length < capacity;
