@@ -166,6 +166,7 @@ TEST(Uninstaller, EveryExitStatusOfTheUnattendedUninstaller) {
       {"/S /X", "", false, 3, true, true},
       {"/Y /S", "", false, 3, true, true}};
   // The helper copies go as they end, or on Windows 95/98 at the restart (their folders stay).
+  // Listing a copy's folder holds it open for a moment, as a virus scanner would.
   auto copies = [] {
     char temp[MAX_PATH];
     GetTempPathA(sizeof temp, temp);

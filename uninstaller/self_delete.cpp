@@ -244,5 +244,7 @@ void LeaveHelperFolder(const HelperArguments& arguments) {
       !FormatBounded(moved, sizeof moved, "%s.del", folder) || !SetCurrentDirectoryA(parent) ||
       !MoveOwnFile(arguments.OwnFile, self, moved))
     return;
-  RemoveDirectoryA(folder);
+  // Another program reading the folder (a virus scanner, the test that lists it) holds
+  // it for a moment: the removal is tried again for a few seconds.
+  for (int waited = 0; !RemoveDirectoryA(folder) && waited < 5000; waited += 100) Sleep(100);
 }
