@@ -166,16 +166,15 @@ TEST(Uninstaller, EveryExitStatusOfTheUnattendedUninstaller) {
       {"/S /X", "", false, 3, true, true},
       {"/Y /S", "", false, 3, true, true}};
   // The helper copies go as they end, or on Windows 95/98 at the restart (their folders stay).
-  // Listing a copy's folder holds it open for a moment, as a virus scanner would.
-  auto copies = [] {
+  auto copyEntries = [] {
     char temp[MAX_PATH];
     GetTempPathA(sizeof temp, temp);
-    int count = 0;
+    std::set<std::string> entries;
     for (const std::string& entry : SnapshotTree(temp))
-      count += entry.find("\\frb") != entry.npos && (entry.back() != '\\' || !Win9xPersonality());
-    return count;
+      if (entry.find("\\frb") != entry.npos && (entry.back() != '\\' || !Win9xPersonality())) entries.insert(entry);
+    return entries;
   };
-  int copiesBefore = copies();
+  size_t copiesBefore = copyEntries().size();
   for (const Row& row : rows) {
     FakeInstall install("uninstall-status");
     std::string program = install.Folder + UninstallerFile, line = "\"" + program + "\" " + row.Options;
@@ -186,9 +185,20 @@ TEST(Uninstaller, EveryExitStatusOfTheUnattendedUninstaller) {
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process;
+    std::set<std::string> before = copyEntries();
     ASSERT_TRUE(CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
+    // Another program (a virus scanner, say) reads the copy's folder until the copy has
+    // moved its own file out, and so when the copy first tries to remove the folder.
+    std::string held;
+    while (held.empty() && row.Status != 3 && !Win9xPersonality() && WaitForSingleObject(process.hProcess, 20) == WAIT_TIMEOUT)
+      for (const std::string& entry : copyEntries())
+        if (entry.back() == '\\' && !before.count(entry)) held = entry;
+    WIN32_FIND_DATAA found;
+    HANDLE reader = held.empty() ? INVALID_HANDLE_VALUE : FindFirstFileA((held + "*").c_str(), &found);
     DWORD status = 99;
     if (WaitForSingleObject(process.hProcess, 60000) != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 99);
+    for (int i = 0; i < 100 && reader != INVALID_HANDLE_VALUE && FileExists(held + UninstallerFile); ++i) Sleep(100);
+    if (reader != INVALID_HANDLE_VALUE) FindClose(reader);
     GetExitCodeProcess(process.hProcess, &status);
     CloseHandle(process.hProcess);
     CloseHandle(process.hThread);
@@ -199,8 +209,8 @@ TEST(Uninstaller, EveryExitStatusOfTheUnattendedUninstaller) {
     EXPECT_EQ(FileExists(install.Folder + "frelby.exe"), row.GameStays) << line;
     EXPECT_EQ(FolderExists(install.Folder), row.FolderStays) << line;
     EXPECT_EQ(FileExists(program), row.Status >= 2) << line;
-    for (int i = 0; i < 100 && (!CarryOutWininit() || copies() != copiesBefore); ++i) Sleep(100);
-    EXPECT_EQ(copies(), copiesBefore) << line << ": the helper copy stays";
+    for (int i = 0; i < 100 && (!CarryOutWininit() || copyEntries().size() != copiesBefore); ++i) Sleep(100);
+    EXPECT_EQ(copyEntries().size(), copiesBefore) << line << ": the helper copy stays";
   }
 }
 
