@@ -116,6 +116,17 @@ int ReadHandleNumber(const char** text, HANDLE* handle) {
   return 1;
 }
 
+// Opens the copy so that it goes as its last handle closes. Another program reading the
+// new file (a virus scanner) refuses that for a moment: it is tried again for a few seconds.
+HANDLE OpenDeletedOnClose(const char* copy, SECURITY_ATTRIBUTES* inherited) {
+  for (int waited = 0;; waited += 100) {
+    HANDLE file = CreateFileA(copy, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, inherited, OPEN_EXISTING,
+                              FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_SHARING_VIOLATION || waited >= 5000) return file;
+    Sleep(100);
+  }
+}
+
 }  // namespace
 
 int StartHelperCopy(const char* installFolder, HANDLE* report) {
@@ -134,8 +145,7 @@ int StartHelperCopy(const char* installFolder, HANDLE* report) {
   }
 
   SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
-  HANDLE copyFile = CreateFileA(copy, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, &inherited, OPEN_EXISTING,
-                                FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  HANDLE copyFile = OpenDeletedOnClose(copy, &inherited);
   // Windows 95/98 refuse sharing for deletion and know no deletion on close: there the
   // copy is opened plainly and left in wininit.ini once it runs, for the next restart.
   int deletedOnClose = copyFile != INVALID_HANDLE_VALUE;
