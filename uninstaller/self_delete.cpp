@@ -23,6 +23,10 @@ const char UnattendedHelperSwitch[] = "/entfernen-still ";
 const char HelperFolderAccess[] = "D:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;GRGX;;;BU)";
 const char AdministratorsSid[] = "S-1-5-32-544";
 
+// Another program reading the copy or its folder (a virus scanner) holds it for a moment:
+// what it refuses is tried again every pause, for up to the patience.
+const DWORD ReaderPause = 100, ReaderPatience = 5000;
+
 // FILE_RENAME_INFO of SetFileInformationByHandle (Windows Vista and later), with room
 // for a path.
 struct RenameInfo {
@@ -116,14 +120,13 @@ int ReadHandleNumber(const char** text, HANDLE* handle) {
   return 1;
 }
 
-// Opens the copy so that it goes as its last handle closes. Another program reading the
-// new file (a virus scanner) refuses that for a moment: it is tried again for a few seconds.
+// Opens the copy so that it goes as its last handle closes, waiting out a reader.
 HANDLE OpenDeletedOnClose(const char* copy, SECURITY_ATTRIBUTES* inherited) {
-  for (int waited = 0;; waited += 100) {
+  for (DWORD waited = 0;; waited += ReaderPause) {
     HANDLE file = CreateFileA(copy, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, inherited, OPEN_EXISTING,
                               FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-    if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_SHARING_VIOLATION || waited >= 5000) return file;
-    Sleep(100);
+    if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_SHARING_VIOLATION || waited >= ReaderPatience) return file;
+    Sleep(ReaderPause);
   }
 }
 
@@ -254,7 +257,6 @@ void LeaveHelperFolder(const HelperArguments& arguments) {
       !FormatBounded(moved, sizeof moved, "%s.del", folder) || !SetCurrentDirectoryA(parent) ||
       !MoveOwnFile(arguments.OwnFile, self, moved))
     return;
-  // Another program reading the folder (a virus scanner, the test that lists it) holds
-  // it for a moment: the removal is tried again for a few seconds.
-  for (int waited = 0; !RemoveDirectoryA(folder) && waited < 5000; waited += 100) Sleep(100);
+  // The removal waits out a reader of the folder.
+  for (DWORD waited = 0; !RemoveDirectoryA(folder) && waited < ReaderPatience; waited += ReaderPause) Sleep(ReaderPause);
 }
